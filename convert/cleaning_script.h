@@ -1,0 +1,7 @@
+// Builds morvane.reg from the added-keys section of the chosen report.
+#pragma once
+
+// Reads report_path and the tag list; leaves script_path and key_count set.
+// Every failure is shown to the user and ends the process with status 0, so
+// this only ever returns with at least one entry written.
+void build_cleaning_script();

@@ -1,0 +1,9 @@
+// Reads a text file one CR LF line at a time, straight from the file position.
+#pragma once
+
+#include "platform/platform.h"
+
+// Reads one chunk from the current position into `buffer` (line_buffer),
+// cuts it at its first CR LF and moves the position back to just behind that
+// pair. False at end of file, leaving the buffer as it was.
+bool read_crlf_line(char* buffer, FileHandle file);
