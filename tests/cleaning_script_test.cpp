@@ -1,0 +1,232 @@
+// The cleaning-script builder: morvane.reg's bytes, the messages and the exit.
+#include "convert/cleaning_script.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "state/state.h"
+#include "tests/test_support.h"
+
+namespace {
+
+using test::crlf_lines;
+using test::message;
+using test::script_header;
+
+constexpr char no_keys[] = "No keys found, nothing to do.";
+
+struct Conversion {
+    test::Outcome outcome;
+    bool script_written;
+    std::string script;
+};
+
+void use_standard_tag()
+{
+    std::strcpy(tag_list.tags[0], "Keys added");
+    tag_list.count = 1;
+}
+
+// Converts `report` with the standard tag, as the main flow would after
+// the user picked it, and reports key_count when the builder returns.
+Conversion convert_in(const test::Sandbox& sandbox, const std::string& report)
+{
+    const auto report_file = sandbox.work / "report.txt";
+    test::write_bytes(report_file, report);
+    const test::Outcome outcome = test::run_isolated(sandbox, [&] {
+        use_standard_tag();
+        std::strcpy(report_path, report_file.c_str());
+        build_cleaning_script();
+        std::printf("key_count=%d\n", key_count);
+    });
+    const bool written = std::filesystem::is_regular_file(sandbox.script());
+    return {outcome, written, written ? test::read_bytes(sandbox.script()) : ""};
+}
+
+Conversion convert(const std::string& report)
+{
+    test::Sandbox sandbox;
+    return convert_in(sandbox, report);
+}
+
+std::string section(std::initializer_list<std::string> keys)
+{
+    std::string report = crlf_lines({"Regshot 1.9.0 x86 ANSI", "", "----------------------------------",
+                                     "Keys added: 9", "----------------------------------"});
+    for (const std::string& key : keys)
+        report += key + "\r\n";
+    return report + "\r\n" + crlf_lines({"----------------------------------", "Values added: 1",
+                                         "----------------------------------", "HKLM\\SOFTWARE\\Late: 1", ""});
+}
+
+// The entries that a section of the given key lines turns into, or "" when
+// the run ends with "No keys found".
+std::string entries_for(std::initializer_list<std::string> keys)
+{
+    const Conversion result = convert(section(keys));
+    if (result.outcome.returned())
+        return result.script.substr(script_header.size());
+    EXPECT_EQ(result.outcome.output, message(no_keys));
+    return "";
+}
+
+TEST(CleaningScript, ConvertsTheSampleReportByteForByte)
+{
+    const Conversion result = convert(test::read_bytes(MORVANE_SOURCE_DIR "/samples/regshot-report.txt"));
+    ASSERT_TRUE(result.outcome.returned()) << result.outcome.output;
+    EXPECT_EQ(result.outcome.output, "key_count=6\n");
+    EXPECT_EQ(result.script,
+              script_header + "[-HKEY_LOCAL_MACHINE\\SOFTWARE\\Fernwick]\r\n"
+                              "[-HKEY_LOCAL_MACHINE\\SOFTWARE\\Fernwick\\Notes]\r\n"
+                              "[-HKEY_LOCAL_MACHINE\\SOFTWARE\\Fernwick\\Notes\\3.2]\r\n"
+                              "[-HKEY_USERS\\S-1-5-21-0-0-0-1000\\Software\\Fernwick]\r\n"
+                              "[-HKEY_USERS\\S-1-5-21-0-0-0-1000\\Software\\Fernwick\\Notes]\r\n"
+                              "[-HKEY_USERS\\S-1-5-21-0-0-0-1000\\Software\\Fernwick\\Notes\\Recent Files]\r\n");
+}
+
+TEST(CleaningScript, WritesOneEntryForEachKeyUnderTheTwoRoots)
+{
+    EXPECT_EQ(entries_for({"HKLM\\SOFTWARE\\A", "HKEY_LOCAL_MACHINE\\SOFTWARE\\B", "HKU\\S-1-5-18\\C",
+                           "HKEY_USERS\\.DEFAULT\\D"}),
+              "[-HKEY_LOCAL_MACHINE\\SOFTWARE\\A]\r\n[-HKEY_LOCAL_MACHINE\\SOFTWARE\\B]\r\n"
+              "[-HKEY_USERS\\S-1-5-18\\C]\r\n[-HKEY_USERS\\.DEFAULT\\D]\r\n");
+    // Leading blanks go, trailing spaces stay.
+    EXPECT_EQ(entries_for({"   HKLM\\SOFTWARE\\Example", "\t HKU\\S-1\\Trailing  "}),
+              "[-HKEY_LOCAL_MACHINE\\SOFTWARE\\Example]\r\n[-HKEY_USERS\\S-1\\Trailing  ]\r\n");
+    // Rules, counts and other roots are passed over.
+    EXPECT_EQ(entries_for({"-----", "Keys added: 3", "HKCU\\Software\\A", "HKEY_CURRENT_USER\\Software\\B",
+                           "HKCR\\.txt", "hklm\\software\\c", "HKLM\\SOFTWARE\\Kept"}),
+              "[-HKEY_LOCAL_MACHINE\\SOFTWARE\\Kept]\r\n");
+}
+
+TEST(CleaningScript, NamesExactlyTheKeyOfTheLineOrNothing)
+{
+    // A root name inside a line belongs to another key.
+    EXPECT_EQ(entries_for({"HKCU\\Software\\Vendor\\HKLM\\SOFTWARE\\Microsoft", "HKCU\\Software\\HKUtil",
+                           "Software\\HKEY_USERS\\S-1"}),
+              "");
+    EXPECT_EQ(entries_for({"HKLM\\SOFTWARE\\HKUtil"}), "[-HKEY_LOCAL_MACHINE\\SOFTWARE\\HKUtil]\r\n");
+    EXPECT_EQ(entries_for({"HKEY_LOCAL_MACHINE\\SOFTWARE\\HKLM", "HKLM\\A\\HKLM\\B"}),
+              "[-HKEY_LOCAL_MACHINE\\SOFTWARE\\HKLM]\r\n[-HKEY_LOCAL_MACHINE\\A\\HKLM\\B]\r\n");
+    // A root alone, or a near miss of one, never yields an entry.
+    EXPECT_EQ(entries_for({"HKLM", "HKLM\\", "HKEY_USERS\\", "HKU", "HKLMX\\SOFTWARE", "HKUSERS\\S-1"}), "");
+}
+
+TEST(CleaningScript, RefusesKeysWithLineBreaksInside)
+{
+    // Only CR LF ends a line: a lone CR or LF would split the entry and let
+    // the rest of the name pass for an entry of its own.
+    EXPECT_EQ(entries_for({"HKLM\\SOFTWARE\\A\n[-HKEY_LOCAL_MACHINE\\SOFTWARE]", "HKU\\S-1\\B\r",
+                           "HKLM\\SOFTWARE\\C"}),
+              "[-HKEY_LOCAL_MACHINE\\SOFTWARE\\C]\r\n");
+}
+
+TEST(CleaningScript, IgnoresEveryPieceOfALineLongerThanAChunk)
+{
+    const std::string deep = "HKLM\\SOFTWARE\\" + std::string(9000, 'k');
+    const std::string rest_is_a_key = "HKLM\\SOFTWARE\\" + std::string(8192 - 14, 'k') + "HKLM\\SOFTWARE\\Parent";
+    const std::string one_chunk = "HKLM\\SOFTWARE\\" + std::string(8192 - 14, 'k');
+    EXPECT_EQ(entries_for({deep, rest_is_a_key, one_chunk, "HKLM\\SOFTWARE\\After"}),
+              "[-HKEY_LOCAL_MACHINE\\SOFTWARE\\After]\r\n");
+    // A key just short of a chunk is still whole.
+    const std::string longest = "HKLM\\SOFTWARE\\" + std::string(8190 - 14, 'k');
+    EXPECT_EQ(entries_for({longest}), "[-HKEY_LOCAL_MACHINE" + longest.substr(4) + "]\r\n");
+}
+
+TEST(CleaningScript, ReadsOnlyTheFirstSectionUpToItsEmptyLine)
+{
+    const std::string report = crlf_lines({"Keys deleted: 1", "HKLM\\SOFTWARE\\Deleted", "", "Keys added: 2",
+                                           "HKLM\\SOFTWARE\\One", "   ", "HKU\\S-1\\Two", "", "HKLM\\SOFTWARE\\After",
+                                           "", "Keys added: 1", "HKLM\\SOFTWARE\\Second"});
+    const Conversion result = convert(report);
+    ASSERT_TRUE(result.outcome.returned());
+    EXPECT_EQ(result.outcome.output, "key_count=2\n");
+    EXPECT_EQ(result.script,
+              script_header + "[-HKEY_LOCAL_MACHINE\\SOFTWARE\\One]\r\n[-HKEY_USERS\\S-1\\Two]\r\n");
+}
+
+TEST(CleaningScript, EndsTheSectionAtEndOfFile)
+{
+    for (const std::string& end : {std::string("\r\n"), std::string()}) {
+        const Conversion result = convert("Keys added: 2\r\nHKLM\\SOFTWARE\\A\r\nHKLM\\SOFTWARE\\Last" + end);
+        ASSERT_TRUE(result.outcome.returned());
+        EXPECT_EQ(result.outcome.output, "key_count=2\n");
+        EXPECT_EQ(result.script,
+                  script_header + "[-HKEY_LOCAL_MACHINE\\SOFTWARE\\A]\r\n[-HKEY_LOCAL_MACHINE\\SOFTWARE\\Last]\r\n");
+    }
+}
+
+TEST(CleaningScript, EndsTheRunWhenTheReportCannotBeOpened)
+{
+    test::Sandbox sandbox;
+    const test::Outcome outcome = test::run_isolated(sandbox, [] {
+        use_standard_tag();
+        std::strcpy(report_path, "missing.txt");
+        build_cleaning_script();
+    });
+    EXPECT_TRUE(outcome.exited_with(0));
+    EXPECT_EQ(outcome.output, message("Error opening input file."));
+    EXPECT_FALSE(std::filesystem::exists(sandbox.script()));
+}
+
+TEST(CleaningScript, EndsTheRunWithoutAUsableTemporaryDirectory)
+{
+    test::Sandbox sandbox;
+    test::write_bytes(sandbox.work / "report.txt", section({"HKLM\\SOFTWARE\\A"}));
+    const std::string too_long = "/" + std::string(198, 't');
+    const test::Outcome outcome = test::run_isolated(sandbox, [&] {
+        setenv("TMPDIR", too_long.c_str(), 1);
+        use_standard_tag();
+        std::strcpy(report_path, "report.txt");
+        build_cleaning_script();
+    });
+    EXPECT_TRUE(outcome.exited_with(0));
+    EXPECT_EQ(outcome.output, message("Error accessing temporary directory."));
+}
+
+TEST(CleaningScript, EndsTheRunWhenNoLineBeginsWithATag)
+{
+    for (const std::string& report :
+         {std::string(), crlf_lines({"Keys deleted: 1", "HKLM\\SOFTWARE\\A", "", " Keys added: 1", "HKLM\\B"}),
+          std::string("K\0e\0y\0s\0 \0a\0d\0d\0e\0d\0\r\0\n\0H\0K\0L\0M\0\\\0A\0\r\0\n\0", 34)}) {
+        test::Sandbox sandbox;
+        test::write_bytes(sandbox.script(), "from an earlier run");
+        const Conversion result = convert_in(sandbox, report);
+        EXPECT_TRUE(result.outcome.exited_with(0));
+        EXPECT_EQ(result.outcome.output, message("Invalid or empty report file."));
+        EXPECT_EQ(result.script, "from an earlier run");
+    }
+}
+
+TEST(CleaningScript, EndsTheRunWhenTheScriptCannotBeCreated)
+{
+    test::Sandbox sandbox;
+    std::filesystem::create_directory(sandbox.script());
+    const Conversion result = convert_in(sandbox, section({"HKLM\\SOFTWARE\\A"}));
+    EXPECT_TRUE(result.outcome.exited_with(0));
+    EXPECT_EQ(result.outcome.output, message("Error creating temporary file."));
+}
+
+TEST(CleaningScript, LeavesTheHeaderAloneWhenTheSectionHasNoKeys)
+{
+    test::Sandbox sandbox;
+    test::write_bytes(sandbox.script(), "from an earlier run");
+    const Conversion result = convert_in(sandbox, crlf_lines({"Keys added: 0", "", "HKLM\\SOFTWARE\\After"}));
+    EXPECT_TRUE(result.outcome.exited_with(0));
+    EXPECT_EQ(result.outcome.output, message(no_keys));
+    EXPECT_EQ(result.script, script_header);
+}
+
+TEST(CleaningScript, OverwritesTheScriptOfAnEarlierRun)
+{
+    test::Sandbox sandbox;
+    ASSERT_TRUE(convert_in(sandbox, section({"HKLM\\SOFTWARE\\First", "HKLM\\SOFTWARE\\Longer"})).outcome.returned());
+    const Conversion second = convert_in(sandbox, section({"HKU\\S-1\\Second"}));
+    EXPECT_EQ(second.script, script_header + "[-HKEY_USERS\\S-1\\Second]\r\n");
+}
+
+}  // namespace

@@ -1,0 +1,94 @@
+// Helpers for tests that run the real code against real files.
+#include "tests/test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <random>
+
+namespace test {
+
+namespace {
+constexpr int returned_status = 77;
+}
+
+std::string read_bytes(const std::filesystem::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void write_bytes(const std::filesystem::path& path, const std::string& bytes)
+{
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+std::string crlf_lines(std::initializer_list<std::string> lines)
+{
+    std::string joined;
+    for (const std::string& line : lines)
+        joined += line + "\r\n";
+    return joined;
+}
+
+Sandbox::Sandbox()
+{
+    std::random_device random;
+    root = std::filesystem::temp_directory_path() / ("morvane-test-" + std::to_string(random()));
+    work = root / "work";
+    temp = root / "temp";
+    std::filesystem::create_directories(work);
+    std::filesystem::create_directories(temp);
+}
+
+Sandbox::~Sandbox()
+{
+    std::error_code ignored;
+    std::filesystem::remove_all(root, ignored);
+}
+
+bool Outcome::exited_with(int code) const
+{
+    return testing::ExitedWithCode(code)(wait_status);
+}
+
+bool Outcome::returned() const
+{
+    return exited_with(returned_status);
+}
+
+Outcome run_isolated(const Sandbox& sandbox, const std::function<void()>& body, const std::string& input)
+{
+    const std::filesystem::path output = sandbox.root / "stdout";
+    const std::filesystem::path input_file = sandbox.root / "stdin";
+    write_bytes(input_file, input);
+    Outcome outcome{-1, {}};
+    GTEST_FLAG_SET(death_test_style, "fast");
+    EXPECT_EXIT(
+        {
+            std::filesystem::current_path(sandbox.work);
+            setenv("TMPDIR", sandbox.temp.c_str(), 1);
+            std::freopen(output.c_str(), "w", stdout);
+            std::freopen(input_file.c_str(), "r", stdin);
+            body();
+            std::fflush(stdout);
+            std::_Exit(returned_status);
+        },
+        [&](int status) {
+            outcome.wait_status = status;
+            return true;
+        },
+        "");
+    outcome.output = read_bytes(output);
+    return outcome;
+}
+
+std::string message(const std::string& text)
+{
+    return caption + text + "\n";
+}
+
+}  // namespace test

@@ -1,0 +1,47 @@
+// Helpers for tests that run the real code against real files.
+#pragma once
+
+#include <filesystem>
+#include <functional>
+#include <initializer_list>
+#include <string>
+
+namespace test {
+
+std::string read_bytes(const std::filesystem::path& path);
+void write_bytes(const std::filesystem::path& path, const std::string& bytes);
+
+// Joins lines with CR LF, ending the last one too.
+std::string crlf_lines(std::initializer_list<std::string> lines);
+
+inline const std::string script_header = "Windows Registry Editor Version 5.00\r\n\r\n";
+inline const std::string caption = "Morvane 2 - https://morvane.example\n";
+
+// A fresh directory tree for one test, removed afterwards: `work` is the
+// current directory of code run in it and `temp` its TMPDIR.
+struct Sandbox {
+    Sandbox();
+    ~Sandbox();
+    std::filesystem::path root;
+    std::filesystem::path work;
+    std::filesystem::path temp;
+    std::filesystem::path script() const { return temp / "morvane.reg"; }
+};
+
+// What a piece of code did when run in a process of its own.
+struct Outcome {
+    int wait_status;
+    std::string output;  // what it wrote to standard output
+    bool exited_with(int code) const;
+    bool returned() const;  // the code came back instead of ending the process
+};
+
+// Runs `body` in a child process inside the sandbox, with `input` as its
+// standard input, so that the state it changes and the process end it may
+// call do not touch the test.
+Outcome run_isolated(const Sandbox& sandbox, const std::function<void()>& body, const std::string& input = "");
+
+// The text the program shows for a plain message.
+std::string message(const std::string& text);
+
+}  // namespace test
