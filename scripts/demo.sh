@@ -1,14 +1,51 @@
 #!/usr/bin/env bash
-# The main job: builds everything and converts the bundled sample report.
+# The main job: builds everything, then runs morvane.exe under Wine on the
+# bundled sample report, in a throwaway Wine prefix that holds the keys the
+# report lists, and shows morvane.reg and which keys are gone.
+#
+# With a display (DISPLAY set), you answer the dialogs yourself: pick
+# C:\regshot-report.txt. Without one, a virtual display is used, the script
+# answers (No to editing, OK to cleaning) and saves a screenshot of each
+# dialog into build/demo/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-
 bash scripts/deps.sh
-bash scripts/build.sh
+bash scripts/build.sh >/dev/null
+echo "== built build/native/morvane and build/win32/morvane.exe"
 
-temp=$(mktemp -d)
-trap 'rm -rf "$temp"' EXIT
-echo "== converting samples/regshot-report.txt (native build; answers: No to editing, Cancel to cleaning)"
-printf '%s\nno\ncancel\n' "$PWD/samples/regshot-report.txt" | (cd "$temp" && TMPDIR="$temp" "$OLDPWD/build/native/morvane")
-echo "== $temp/morvane.reg"
-cat "$temp/morvane.reg"
+MORVANE_EXE=$PWD/build/win32/morvane.exe
+source tests/wine/driver.sh
+interactive=${DISPLAY:+yes}
+echo "== making a Wine prefix"
+wine_setup
+trap wine_teardown EXIT
+
+cp samples/regshot-report.txt "$WINEPREFIX/drive_c/regshot-report.txt"
+# The keys of the sample's added section, as RegShot would have found them.
+mapfile -t keys < <(tr -d '\r' <samples/regshot-report.txt | sed -n '/^Keys added/,/^$/p' | grep '^HK')
+for key in "${keys[@]}"; do reg add "$key" /f || die "cannot create $key"; done
+
+mkdir -p "$WORK/run"
+if [ -n "$interactive" ]; then
+  echo "== starting morvane.exe on your display: pick C:\\regshot-report.txt"
+  (cd "$WORK/run" && wine "$MORVANE_EXE" 2>/dev/null) || true
+  timeout 300 wineserver -w || true
+else
+  export SCREENSHOT_DIR=$PWD/build/demo
+  rm -rf "$SCREENSHOT_DIR" && mkdir -p "$SCREENSHOT_DIR"
+  echo "== running morvane.exe in a virtual display, screenshots in build/demo/"
+  morvane_start "$WORK/run"
+  expect_message "'tags.ini' not found.\\nMorvane will only search for the standard 'Keys added' string." Return
+  answer_dialog 'C:\regshot-report.txt'
+  expect_message "'morvane.reg' has been created, do you want to edit it (at your own risk)?" n
+  expect_message "6 registry key(s) found parsing report.\\n\\nCONTINUE WITH CLEANING?\\nWarning: if you are editing 'morvane.reg', close it NOW." Return
+  morvane_expect_exit 0
+fi
+
+script=$(winepath -u "$(wine cmd /c echo %TEMP% 2>/dev/null | tr -d '\r')\\morvane.reg" 2>/dev/null)
+echo "== morvane.reg"
+if [ -f "$script" ]; then tr -d '\r' <"$script"; else echo "(not written)"; fi
+echo "== the keys of the report's added section"
+for key in "${keys[@]}"; do
+  if key_exists "$key"; then echo "still there: $key"; else echo "gone:        $key"; fi
+done

@@ -11,3 +11,6 @@ ctest --test-dir build/native --output-on-failure -j "$(nproc)"
 
 echo "== Windows program"
 bash tests/check_exe.sh build/win32/morvane.exe
+
+echo "== Windows program under Wine"
+timeout 900 bash tests/wine/e2e.sh build/win32/morvane.exe

@@ -1,0 +1,107 @@
+# Drives morvane.exe under Wine in a virtual display; sourced by the Wine
+# tests and the demo. Every wait is bounded.
+
+CAPTION='Morvane 2 - https://morvane.example'
+DIALOG_TITLE='Morvane 2 - Select RegShot TXT Report File'
+WAIT_SECONDS=${WAIT_SECONDS:-60}
+
+die() { echo "FAIL: $*" >&2; exit 1; }
+
+# Starts a virtual display unless one is given, and a 32-bit Wine prefix.
+wine_setup() {
+  export WORK=${WORK:-$(mktemp -d)}
+  export WINEPREFIX=$WORK/prefix WINEARCH=win32 WINEDEBUG=-all
+  export WINEDLLOVERRIDES='mscoree,mshtml='
+  if [ -z "${DISPLAY:-}" ] || [ -n "${MORVANE_OWN_DISPLAY:-}" ]; then
+    Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3>"$WORK/display" >/dev/null 2>&1 &
+    XVFB_PID=$!
+    local waited=0
+    while [ ! -s "$WORK/display" ]; do
+      sleep 0.1; waited=$((waited + 1))
+      [ $waited -lt 200 ] || die "Xvfb did not start"
+    done
+    export DISPLAY=:$(cat "$WORK/display")
+  fi
+  timeout 300 wineboot -i >/dev/null 2>&1 || die "wineboot failed"
+  timeout 120 wineserver -w
+  # Without a window manager, Wine draws the title bars itself.
+  reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f
+}
+
+wine_teardown() {
+  timeout 30 wineserver -k 2>/dev/null || true
+  [ -z "${XVFB_PID:-}" ] || kill "$XVFB_PID" 2>/dev/null || true
+  [ -n "${KEEP_WORK:-}" ] || rm -rf "$WORK"
+}
+
+reg() { timeout 60 wine reg "$@" >/dev/null 2>&1; }
+key_exists() { reg query "$1"; }
+
+# Starts morvane.exe in directory $1; its messages are traced into $WORK/trace.
+morvane_start() {
+  : >"$WORK/trace"
+  (cd "$1" && WINEDEBUG=+msgbox wine "$MORVANE_EXE" 2>"$WORK/trace" >/dev/null; echo $? >"$WORK/status") &
+  MORVANE_PID=$!
+  MESSAGES_SEEN=0
+  rm -f "$WORK/status"
+}
+
+# Waits for the process to end and checks its exit status.
+morvane_expect_exit() {
+  local waited=0
+  while [ ! -s "$WORK/status" ]; do
+    sleep 0.2; waited=$((waited + 1))
+    [ $waited -lt $((WAIT_SECONDS * 5)) ] || die "morvane.exe did not end"
+  done
+  [ "$(cat "$WORK/status")" = "$1" ] || die "exit status $(cat "$WORK/status"), expected $1"
+  timeout 120 wineserver -w
+}
+
+# Waits for a window whose title is exactly $1; prints its id.
+wait_window() {
+  local pattern="^$(sed 's/[].[^$*+?(){}|\\]/\\&/g' <<<"$1")\$" waited=0 id
+  while :; do
+    id=$(xdotool search --onlyvisible --name "$pattern" 2>/dev/null | head -n 1)
+    [ -z "$id" ] || { echo "$id"; return; }
+    sleep 0.2; waited=$((waited + 1))
+    [ $waited -lt $((WAIT_SECONDS * 5)) ] || die "no window titled '$1'"
+  done
+}
+
+screenshot() {
+  [ -z "${SCREENSHOT_DIR:-}" ] || import -window root "$SCREENSHOT_DIR/$1.png"
+}
+
+# Expects the next message box to show text $1 (\n for line breaks) under
+# the program's caption, then answers it with key $2.
+expect_message() {
+  local expected=$1 key=$2 waited=0 shown
+  MESSAGES_SEEN=$((MESSAGES_SEEN + 1))
+  while [ "$(grep -c 'MSGBOX_OnInit' "$WORK/trace")" -lt $MESSAGES_SEEN ]; do
+    sleep 0.2; waited=$((waited + 1))
+    [ $waited -lt $((WAIT_SECONDS * 5)) ] || die "no message '$expected'"
+  done
+  shown=$(grep 'MSGBOX_OnInit' "$WORK/trace" | sed -n "${MESSAGES_SEEN}p" | sed 's/.*MSGBOX_OnInit L"//; s/"$//')
+  [ "$shown" = "$expected" ] || die "message '$shown', expected '$expected'"
+  local id
+  id=$(wait_window "$CAPTION")
+  sleep 0.3
+  screenshot "message-$MESSAGES_SEEN"
+  xdotool windowfocus --sync "$id" key "$key"
+}
+
+# Types $1 into the open-file dialog and confirms it, or cancels with Escape
+# when $1 is empty.
+answer_dialog() {
+  local id
+  id=$(wait_window "$DIALOG_TITLE")
+  sleep 0.5
+  xdotool windowfocus --sync "$id"
+  if [ -n "$1" ]; then
+    xdotool type --delay 10 "$1"
+    screenshot dialog
+    xdotool key Return
+  else
+    xdotool key Escape
+  fi
+}
