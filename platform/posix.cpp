@@ -227,7 +227,9 @@ void start_program(const char* command_line, ShowMode)
     posix_spawnp(&child, argv[0], nullptr, nullptr, argv, environ);
 }
 
-void end_process(int status)
+// Weak, so that an in-process harness such as a fuzzer can take the run
+// back instead of ending the process.
+[[gnu::weak]] void end_process(int status)
 {
     std::exit(status);
 }

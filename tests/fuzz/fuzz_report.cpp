@@ -1,0 +1,83 @@
+// Fuzzes the report conversion: any bytes as the report, checked script out.
+#include <csetjmp>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <string>
+
+#include "convert/cleaning_script.h"
+#include "state/state.h"
+#include "tests/fuzz/fuzz_support.h"
+
+namespace {
+
+constexpr char header[] = "Windows Registry Editor Version 5.00\r\n\r\n";
+
+struct Root {
+    std::string full;
+    std::string short_name;
+};
+const Root roots[] = {{"HKEY_LOCAL_MACHINE", "HKLM"}, {"HKEY_USERS", "HKU"}};
+
+// Checks one entry and that its key is exactly the key of a report line.
+void check_entry(const std::string& entry, const std::set<std::string>& lines)
+{
+    fuzz::check(entry.size() > 3 && entry.compare(0, 2, "[-") == 0 && entry.back() == ']', "entry shape");
+    const std::string key = entry.substr(2, entry.size() - 3);
+    for (const Root& root : roots) {
+        if (key.compare(0, root.full.size() + 1, root.full + "\\") != 0)
+            continue;
+        const std::string tail = key.substr(root.full.size());
+        fuzz::check(tail.size() > 1, "a key below the root");
+        fuzz::check(lines.count(root.short_name + tail) || lines.count(root.full + tail),
+                    "the key of a report line");
+        return;
+    }
+    fuzz::check(false, "an entry under HKEY_LOCAL_MACHINE or HKEY_USERS");
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***)
+{
+    fuzz::enter_sandbox();
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    const std::string report = fuzz::work_file("report.txt");
+    const std::string script = fuzz::script_location();
+    fuzz::write_bytes(report, data, size);
+    std::remove(script.c_str());
+
+    fuzz::reset_state();
+    std::strcpy(tag_list.tags[0], "Keys added");
+    tag_list.count = 1;
+    std::strcpy(report_path, report.c_str());
+    bool returned = false;
+    if (setjmp(fuzz::process_end) == 0) {
+        build_cleaning_script();
+        returned = true;
+    }
+
+    if (!std::filesystem::exists(script)) {
+        fuzz::check(!returned, "a script when the run goes on");
+        return 0;
+    }
+    const std::string written = fuzz::read_bytes(script);
+    fuzz::check(written.rfind(header, 0) == 0, "the header first");
+    const std::set<std::string> lines = fuzz::lines_of(data, size, true);
+    int entries = 0;
+    for (std::size_t start = 40; start < written.size(); ++entries) {
+        const std::size_t end = written.find("\r\n", start);
+        fuzz::check(end != std::string::npos, "entries end with CR LF");
+        const std::string entry = written.substr(start, end - start);
+        fuzz::check(entry.find_first_of("\r\n") == std::string::npos, "no CR or LF inside an entry");
+        check_entry(entry, lines);
+        start = end + 2;
+    }
+    fuzz::check(entries == key_count, "one entry per counted key");
+    fuzz::check(returned == (entries > 0), "a return exactly when there are entries");
+    return 0;
+}

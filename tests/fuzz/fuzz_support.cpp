@@ -1,0 +1,102 @@
+// What the fuzz targets share.
+#include "tests/fuzz/fuzz_support.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "state/state.h"
+
+std::jmp_buf fuzz::process_end;
+
+[[noreturn]] void end_process(int status)
+{
+    fuzz::check(status == 0, "exit status 0");
+    std::longjmp(fuzz::process_end, 1);
+}
+
+namespace fuzz {
+
+namespace {
+std::filesystem::path work;
+std::filesystem::path temp;
+}
+
+void enter_sandbox()
+{
+    const auto root = std::filesystem::temp_directory_path() / "morvane-fuzz";
+    work = root / "work";
+    temp = root / "temp";
+    std::filesystem::create_directories(work);
+    std::filesystem::create_directories(temp);
+    std::filesystem::current_path(work);
+    setenv("TMPDIR", temp.c_str(), 1);
+    if (!std::freopen("/dev/null", "w", stdout))
+        std::abort();
+}
+
+std::string work_file(const char* name)
+{
+    return (work / name).string();
+}
+
+std::string script_location()
+{
+    return (temp / "morvane.reg").string();
+}
+
+void write_bytes(const std::string& path, const std::uint8_t* data, std::size_t size)
+{
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(data), static_cast<long>(size));
+}
+
+std::string read_bytes(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void reset_state()
+{
+    std::memset(&tag_list, 0, sizeof tag_list);
+    std::memset(line_buffer, 0, sizeof line_buffer);
+    std::memset(report_path, 0, sizeof report_path);
+    std::memset(script_path, 0, sizeof script_path);
+    line_continues = false;
+    key_count = 0;
+    input_file = invalid_file;
+    ::script_file = invalid_file;
+}
+
+std::set<std::string> lines_of(const std::uint8_t* data, std::size_t size, bool drop_leading_blanks)
+{
+    const std::string bytes(reinterpret_cast<const char*>(data), size);
+    std::set<std::string> lines;
+    std::size_t start = 0;
+    while (start <= bytes.size()) {
+        std::size_t end = bytes.find("\r\n", start);
+        if (end == std::string::npos)
+            end = bytes.size();
+        std::string line = bytes.substr(start, end - start);
+        line = line.substr(0, line.find('\0'));
+        if (drop_leading_blanks)
+            line.erase(0, line.find_first_not_of(" \t") == std::string::npos ? line.size()
+                                                                              : line.find_first_not_of(" \t"));
+        lines.insert(line);
+        start = end + 2;
+    }
+    return lines;
+}
+
+void check(bool condition, const char* what)
+{
+    if (!condition) {
+        std::fprintf(stderr, "check failed: %s\n", what);
+        std::abort();
+    }
+}
+
+}  // namespace fuzz

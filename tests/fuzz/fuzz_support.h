@@ -1,0 +1,31 @@
+// What the fuzz targets share: a sandbox, a resettable state, and oracles.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <csetjmp>
+#include <set>
+#include <string>
+
+namespace fuzz {
+
+// Makes a working directory and a temporary directory, enters the first,
+// points TMPDIR at the second and silences the messages.
+void enter_sandbox();
+std::string work_file(const char* name);
+std::string script_location();
+
+void write_bytes(const std::string& path, const std::uint8_t* data, std::size_t size);
+std::string read_bytes(const std::string& path);
+
+// Where end_process returns to instead of ending the process.
+extern std::jmp_buf process_end;
+void reset_state();
+
+// The input's CR LF lines as strings read them (up to a zero byte), with
+// leading spaces and tabs dropped.
+std::set<std::string> lines_of(const std::uint8_t* data, std::size_t size, bool drop_leading_blanks);
+
+void check(bool condition, const char* what);
+
+}  // namespace fuzz
