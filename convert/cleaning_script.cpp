@@ -113,7 +113,7 @@ void build_cleaning_script()
         fail("Error accessing temporary directory.");
 
     find_heading();
-    std::strcat(script_path, script_name);
+    std::memcpy(script_path + length, script_name, sizeof script_name);
 
     script_file = create_file_for_writing(script_path);
     if (script_file == invalid_file)

@@ -12,7 +12,7 @@ constexpr char standard_tag[] = "Keys added";
 
 void use_standard_tag()
 {
-    std::strcpy(tag_list.tags[0], standard_tag);
+    std::memcpy(tag_list.tags[0], standard_tag, sizeof standard_tag);
     tag_list.count = 1;
 }
 
@@ -37,8 +37,9 @@ void load_tag_list()
     while (tag_list.count < max_tags && read_crlf_line(line_buffer, input_file)) {
         const bool whole_line = !rest_of_line && !line_continues;
         rest_of_line = line_continues;
-        if (whole_line && std::strlen(line_buffer) < tag_slot_size)
-            std::strcpy(tag_list.tags[tag_list.count++], line_buffer);
+        const std::size_t length = std::strlen(line_buffer);
+        if (whole_line && length < tag_slot_size)
+            std::memcpy(tag_list.tags[tag_list.count++], line_buffer, length + 1);
     }
 
     if (tag_list.count == 0) {

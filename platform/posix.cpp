@@ -12,13 +12,11 @@
 #include <cstring>
 #include <iterator>
 
-extern char** environ;
-
 namespace {
 
 // Reads are served from a window of the file and writes gathered until it
 // fills or the file is closed: a line costs a copy, not two system calls.
-constexpr std::size_t window_size = 64 * 1024;
+constexpr std::size_t window_size = std::size_t{64} * 1024;
 
 struct OpenFile {
     int fd;
