@@ -1,0 +1,39 @@
+#!/usr/bin/env bash
+# Times the native program against a one-pass awk script on a generated
+# report, side by side over several rounds, and checks that both write the
+# same bytes. Usage: bench/run.sh [keys, default 1000000] [rounds, default 5]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+keys=${1:-1000000}
+rounds=${2:-5}
+program=$PWD/build/native/morvane
+awk_bin=$(command -v mawk || command -v awk)
+[ -x "$program" ] || { echo "build first: bash scripts/build.sh" >&2; exit 1; }
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+"$awk_bin" -v keys="$keys" -f bench/make_report.awk >"$work/report.txt"
+printf '%s\nno\ncancel\n' "$work/report.txt" >"$work/answers"
+echo "report: $keys keys, $(stat -c %s "$work/report.txt") bytes; awk: $awk_bin"
+
+now() { date +%s%N; }
+run_morvane() {
+  (cd "$work" && TMPDIR="$work" /usr/bin/time -f %M -o "$work/rss" "$program" <answers >/dev/null)
+}
+run_awk() { "$awk_bin" -f bench/convert.awk "$work/report.txt" >"$work/awk.reg"; }
+
+morvane_times=() awk_times=() peak=0
+for round in $(seq 1 "$rounds"); do
+  start=$(now); run_morvane; morvane_times+=($(($(now) - start)))
+  rss=$(cat "$work/rss"); [ "$rss" -le "$peak" ] || peak=$rss
+  start=$(now); run_awk; awk_times+=($(($(now) - start)))
+done
+cmp "$work/morvane.reg" "$work/awk.reg" || { echo "FAIL: the outputs differ" >&2; exit 1; }
+
+median() { printf '%s\n' "$@" | sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+m=$(median "${morvane_times[@]}") a=$(median "${awk_times[@]}")
+awk -v m="$m" -v a="$a" -v peak="$peak" -v rounds="$rounds" 'BEGIN {
+  printf "median of %d rounds: morvane %.3f s, awk %.3f s, ratio %.2f\n", rounds, m / 1e9, a / 1e9, m / a
+  printf "morvane peak memory: %.1f MB\n", peak / 1024
+}'
+echo "outputs identical: $(grep -c '^\[-' "$work/morvane.reg") entries"
