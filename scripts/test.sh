@@ -1,16 +1,36 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything and runs every test.
-set -euo pipefail
+# FUZZ_SECONDS (default 60) sets how long each fuzz target runs.
+set -uo pipefail
 cd "$(dirname "$0")/.."
 
-bash scripts/deps.sh
-bash scripts/build.sh
+bash scripts/deps.sh || exit 1
+bash scripts/build.sh || exit 1
 
-echo "== unit tests (native build)"
-ctest --test-dir build/native --output-on-failure -j "$(nproc)"
+passed=0 failed=0 failures=()
+step() {
+  local name=$1
+  shift
+  echo
+  echo "==== $name"
+  if "$@"; then
+    passed=$((passed + 1))
+  else
+    failed=$((failed + 1))
+    failures+=("$name")
+  fi
+}
 
-echo "== Windows program"
-bash tests/check_exe.sh build/win32/morvane.exe
+step "unit tests (native build)" ctest --test-dir build/native --output-on-failure -j "$(nproc)"
+step "unit tests (AddressSanitizer, UBSan)" bash scripts/sanitize.sh
+step "valgrind" bash tests/valgrind.sh
+step "static checks" bash scripts/check.sh
+step "fuzzing" bash scripts/fuzz.sh
+step "benchmark (small report, to check it works)" bash bench/run.sh 20000 1
+step "the Windows program" bash tests/check_exe.sh build/win32/morvane.exe
+step "the Windows program under Wine" timeout 900 bash tests/wine/e2e.sh build/win32/morvane.exe
 
-echo "== Windows program under Wine"
-timeout 900 bash tests/wine/e2e.sh build/win32/morvane.exe
+echo
+[ "$failed" -eq 0 ] || printf 'failed: %s\n' "${failures[@]}"
+echo "test steps: $passed passed, $failed failed"
+[ "$failed" -eq 0 ]
