@@ -6,7 +6,7 @@ packages=(
   cmake make g++ libgtest-dev libbenchmark-dev
   g++-mingw-w64-i686-win32
   wine wine64 wine32:i386 xvfb xdotool imagemagick
-  clang libclang-rt-14-dev clang-tidy cppcheck valgrind gawk mawk time
+  clang libclang-rt-14-dev clang-tidy cppcheck valgrind mawk time
 )
 
 missing=()
