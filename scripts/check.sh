@@ -8,7 +8,15 @@ sources=(state/*.cpp convert/*.cpp ui/*.cpp platform/posix.cpp platform/posix_ma
 echo "== clang-tidy"
 clang-tidy -p build/native --quiet "${sources[@]}" 2>/dev/null
 
+# The Windows layer, against the cross-compiler's own headers.
+mingw_includes=()
+while read -r dir; do mingw_includes+=(-isystem "$dir"); done < <(
+  i686-w64-mingw32-g++-win32 -xc++ -E -v - </dev/null 2>&1 |
+    sed -n '/#include <...> search starts here:/,/End of search list./p' | sed '1d;$d')
+clang-tidy --quiet platform/win32.cpp platform/win32_main.cpp -- --target=i686-w64-mingw32 -std=c++20 -I. \
+  "${mingw_includes[@]}" 2>/dev/null
+
 echo "== cppcheck"
 cppcheck --quiet --error-exitcode=1 --std=c++20 --language=c++ --enable=warning,performance,portability \
-  --inline-suppr -I . "${sources[@]}"
+  --inline-suppr -I . "${sources[@]}" platform/win32.cpp platform/win32_main.cpp
 echo "ok: static checks"
