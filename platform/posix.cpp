@@ -20,6 +20,8 @@ constexpr std::size_t window_size = std::size_t{64} * 1024;
 
 struct OpenFile {
     int fd;
+    dev_t device;
+    ino_t inode;
     bool writing;
     off_t position;
     off_t window_start;
@@ -27,8 +29,20 @@ struct OpenFile {
     char window[window_size];
 };
 
-OpenFile files[4] = {{-1, false, 0, 0, 0, {}}, {-1, false, 0, 0, 0, {}}, {-1, false, 0, 0, 0, {}},
-                     {-1, false, 0, 0, 0, {}}};
+OpenFile files[4] = {{-1, 0, 0, false, 0, 0, 0, {}}, {-1, 0, 0, false, 0, 0, 0, {}},
+                     {-1, 0, 0, false, 0, 0, 0, {}}, {-1, 0, 0, false, 0, 0, 0, {}}};
+
+// Files are opened unshared, as on Windows: a file that is already open
+// cannot be opened again, so the script can never overwrite the report
+// being read.
+bool already_open(const struct stat& info)
+{
+    for (const OpenFile& file : files) {
+        if (file.fd != -1 && file.device == info.st_dev && file.inode == info.st_ino)
+            return true;
+    }
+    return false;
+}
 
 // A backslash separates directories here as it does on Windows.
 bool to_native_name(const char* name, char (&native)[PATH_MAX])
@@ -41,7 +55,7 @@ bool to_native_name(const char* name, char (&native)[PATH_MAX])
     return true;
 }
 
-FileHandle open_file(const char* name, int flags, bool writing)
+FileHandle open_file(const char* name, int flags, bool truncate)
 {
     char native[PATH_MAX];
     if (!to_native_name(name, native))
@@ -54,12 +68,15 @@ FileHandle open_file(const char* name, int flags, bool writing)
         if (fd == -1)
             return invalid_file;
         struct stat info;
-        if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || already_open(info) ||
+            (truncate && ftruncate(fd, 0) != 0)) {
             close(fd);
             return invalid_file;
         }
         file.fd = fd;
-        file.writing = writing;
+        file.device = info.st_dev;
+        file.inode = info.st_ino;
+        file.writing = truncate;
         file.position = 0;
         file.window_start = 0;
         file.window_length = 0;
@@ -114,7 +131,7 @@ FileHandle open_file_for_reading(const char* name)
 
 FileHandle create_file_for_writing(const char* name)
 {
-    return open_file(name, O_WRONLY | O_CREAT | O_TRUNC, true);
+    return open_file(name, O_WRONLY | O_CREAT, true);
 }
 
 std::uint32_t read_file(FileHandle handle, char* buffer, std::uint32_t size)

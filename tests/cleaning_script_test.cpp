@@ -211,6 +211,23 @@ TEST(CleaningScript, EndsTheRunWhenTheScriptCannotBeCreated)
     EXPECT_EQ(result.outcome.output, message("Error creating temporary file."));
 }
 
+TEST(CleaningScript, NeverOverwritesTheReportItReads)
+{
+    // A report saved as the script's own name is open while the script is
+    // created: that must fail, not truncate the report.
+    test::Sandbox sandbox;
+    const std::string report = section({"HKLM\\SOFTWARE\\A"});
+    test::write_bytes(sandbox.script(), report);
+    const test::Outcome outcome = test::run_isolated(sandbox, [&] {
+        use_standard_tag();
+        std::strcpy(report_path, sandbox.script().c_str());
+        build_cleaning_script();
+    });
+    EXPECT_TRUE(outcome.exited_with(0));
+    EXPECT_EQ(outcome.output, message("Error creating temporary file."));
+    EXPECT_EQ(test::read_bytes(sandbox.script()), report);
+}
+
 TEST(CleaningScript, LeavesTheHeaderAloneWhenTheSectionHasNoKeys)
 {
     test::Sandbox sandbox;
