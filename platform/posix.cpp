@@ -19,18 +19,17 @@ namespace {
 constexpr std::size_t window_size = std::size_t{64} * 1024;
 
 struct OpenFile {
-    int fd;
-    dev_t device;
-    ino_t inode;
-    bool writing;
-    off_t position;
-    off_t window_start;
-    std::size_t window_length;
-    char window[window_size];
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t position = 0;
+    off_t window_start = 0;
+    std::size_t window_length = 0;
+    int fd = -1;
+    bool writing = false;
+    char window[window_size] = {};
 };
 
-OpenFile files[4] = {{-1, 0, 0, false, 0, 0, 0, {}}, {-1, 0, 0, false, 0, 0, 0, {}},
-                     {-1, 0, 0, false, 0, 0, 0, {}}, {-1, 0, 0, false, 0, 0, 0, {}}};
+OpenFile files[4];
 
 // Files are opened unshared, as on Windows: a file that is already open
 // cannot be opened again, so the script can never overwrite the report
