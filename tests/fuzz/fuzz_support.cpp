@@ -1,6 +1,7 @@
 // What the fuzz targets share.
 #include "tests/fuzz/fuzz_support.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -83,8 +84,7 @@ std::set<std::string> lines_of(const std::uint8_t* data, std::size_t size, bool 
         std::string line = bytes.substr(start, end - start);
         line = line.substr(0, line.find('\0'));
         if (drop_leading_blanks)
-            line.erase(0, line.find_first_not_of(" \t") == std::string::npos ? line.size()
-                                                                              : line.find_first_not_of(" \t"));
+            line.erase(0, std::min(line.find_first_not_of(" \t"), line.size()));
         lines.insert(line);
         start = end + 2;
     }
