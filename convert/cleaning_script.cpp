@@ -51,24 +51,11 @@ bool begins_with_tag(const char* line)
 
 // Pieces of a line longer than a chunk never count as lines of their own:
 // a heading there would start the wrong section, a key there a wrong key.
-// Reads up to the next line that the reader delivers whole or as its start;
-// false at end of file.
-bool read_report_line()
-{
-    bool rest_of_line = line_continues;
-    while (read_crlf_line(line_buffer, input_file)) {
-        if (!rest_of_line)
-            return true;
-        rest_of_line = line_continues;
-    }
-    return false;
-}
-
 void find_heading()
 {
     line_continues = false;
     do {
-        if (!read_report_line())
+        if (!read_line_start(line_buffer, input_file))
             fail("Invalid or empty report file.");
     } while (!begins_with_tag(line_buffer));
 }
@@ -96,7 +83,7 @@ void write_entry_for(const char* line)
 
 void convert_section()
 {
-    while (read_report_line() && (line_buffer[0] != '\0' || line_continues))
+    while (read_line_start(line_buffer, input_file) && (line_buffer[0] != '\0' || line_continues))
         write_entry_for(line_buffer);
 }
 

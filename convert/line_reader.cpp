@@ -24,3 +24,14 @@ bool read_crlf_line(char* buffer, FileHandle file)
     line_continues = n == chunk_size;
     return true;
 }
+
+bool read_line_start(char* buffer, FileHandle file)
+{
+    bool rest_of_line = line_continues;
+    while (read_crlf_line(buffer, file)) {
+        if (!rest_of_line)
+            return true;
+        rest_of_line = line_continues;
+    }
+    return false;
+}

@@ -33,12 +33,9 @@ void load_tag_list()
     // line longer than a chunk, whose pieces the reader delivers one by one.
     tag_list.count = 0;
     line_continues = false;
-    bool rest_of_line = false;
-    while (tag_list.count < max_tags && read_crlf_line(line_buffer, input_file)) {
-        const bool whole_line = !rest_of_line && !line_continues;
-        rest_of_line = line_continues;
+    while (tag_list.count < max_tags && read_line_start(line_buffer, input_file)) {
         const std::size_t length = std::strlen(line_buffer);
-        if (whole_line && length < tag_slot_size)
+        if (!line_continues && length < tag_slot_size)
             std::memcpy(tag_list.tags[tag_list.count++], line_buffer, length + 1);
     }
 
