@@ -5,7 +5,6 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 keys=${1:-100000}
-MORVANE_EXE=$PWD/build/win32/morvane.exe
 MORVANE_OWN_DISPLAY=1
 source tests/wine/driver.sh
 wine_setup

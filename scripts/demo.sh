@@ -11,9 +11,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh
 bash scripts/build.sh >/dev/null
-echo "== built build/native/morvane and build/win32/morvane.exe"
+echo "== built build/native/morvane, build/win32/morvane.exe and build/win64/morvane.exe"
 
-MORVANE_EXE=$PWD/build/win32/morvane.exe
 source tests/wine/driver.sh
 interactive=${DISPLAY:+yes}
 echo "== making a Wine prefix"
@@ -23,12 +22,12 @@ trap wine_teardown EXIT
 cp samples/regshot-report.txt "$WINEPREFIX/drive_c/regshot-report.txt"
 # The keys of the sample's added section, as RegShot would have found them.
 mapfile -t keys < <(tr -d '\r' <samples/regshot-report.txt | sed -n '/^Keys added/,/^$/p' | grep '^HK')
-for key in "${keys[@]}"; do reg add "$key" /f || die "cannot create $key"; done
+for key in "${keys[@]}"; do reg_add "$key" /f; done
 
 mkdir -p "$WORK/run"
 if [ -n "$interactive" ]; then
   echo "== starting morvane.exe on your display: pick C:\\regshot-report.txt"
-  (cd "$WORK/run" && wine "$MORVANE_EXE" 2>/dev/null) || true
+  (cd "$WORK/run" && "$WINE" "$MORVANE_EXE" 2>/dev/null) || true
   timeout 300 wineserver -w || true
 else
   export SCREENSHOT_DIR=$PWD/build/demo
@@ -42,7 +41,7 @@ else
   morvane_expect_exit 0
 fi
 
-script=$(winepath -u "$(wine cmd /c echo %TEMP% 2>/dev/null | tr -d '\r')\\morvane.reg" 2>/dev/null)
+script=$(unix_path "$(wine_temp_dir)\\morvane.reg")
 echo "== morvane.reg"
 if [ -f "$script" ]; then tr -d '\r' <"$script"; else echo "(not written)"; fi
 echo "== the keys of the report's added section"

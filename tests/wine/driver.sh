@@ -7,11 +7,46 @@ WAIT_SECONDS=${WAIT_SECONDS:-60}
 
 die() { echo "FAIL: $*" >&2; exit 1; }
 
-# Starts a virtual display unless one is given, and a 32-bit Wine prefix.
+source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/host.sh"
+project_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+
+# The program this host can run, and the loader that runs it. Both run in a
+# 64-bit prefix, as on the 64-bit Windows that users have.
+if host_runs_32bit; then
+  MORVANE_EXE=$project_root/build/win32/morvane.exe
+  WINE=wine
+  WINE_KIND="the 32-bit program in a 64-bit prefix (WoW64)"
+else
+  MORVANE_EXE=$project_root/build/win64/morvane.exe
+  WINE=/usr/lib/wine/wine64
+  export WINELOADER=$WINE
+  WINE_KIND="the 64-bit build in a 64-bit prefix, through $WINE: this host cannot run 32-bit code"
+fi
+
+# Runs "$@" up to $1 times, a second apart, until it succeeds.
+retry() {
+  local tries=$1 try
+  shift
+  for try in $(seq 1 "$tries"); do
+    "$@" && return 0
+    [ "$try" -eq "$tries" ] || sleep 1
+  done
+  return 1
+}
+
+boot_prefix() {
+  rm -rf "$WINEPREFIX"
+  timeout 300 "$WINE" wineboot -i >>"$WORK/wineboot.log" 2>&1 && timeout 120 wineserver -w ||
+    { timeout 30 wineserver -k 2>/dev/null; return 1; }
+}
+
+# Starts a virtual display unless one is given, and a fresh Wine prefix.
 wine_setup() {
   export WORK=${WORK:-$(mktemp -d)}
-  export WINEPREFIX=$WORK/prefix WINEARCH=win32 WINEDEBUG=-all
+  export WINEPREFIX=$WORK/prefix WINEARCH=win64 WINEDEBUG=-all
   export WINEDLLOVERRIDES='mscoree,mshtml='
+  echo "wine: ${MORVANE_EXE#"$project_root"/}, $WINE_KIND"
+  [ -f "$MORVANE_EXE" ] || die "$MORVANE_EXE is not built: run scripts/build.sh"
   if [ -z "${DISPLAY:-}" ] || [ -n "${MORVANE_OWN_DISPLAY:-}" ]; then
     Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3>"$WORK/display" >/dev/null 2>&1 &
     XVFB_PID=$!
@@ -22,10 +57,10 @@ wine_setup() {
     done
     export DISPLAY=:$(cat "$WORK/display")
   fi
-  timeout 300 wineboot -i >/dev/null 2>&1 || die "wineboot failed"
-  timeout 120 wineserver -w
+  retry 3 boot_prefix ||
+    { tail -n 20 "$WORK/wineboot.log" >&2; die "wineboot could not make a Wine prefix in $WINEPREFIX (3 tries)"; }
   # Without a window manager, Wine draws the title bars itself.
-  reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f
+  reg_add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f
 }
 
 wine_teardown() {
@@ -34,13 +69,17 @@ wine_teardown() {
   [ -n "${KEEP_WORK:-}" ] || rm -rf "$WORK"
 }
 
-reg() { timeout 60 wine reg "$@" >/dev/null 2>&1; }
-key_exists() { reg query "$1"; }
+reg() { timeout 60 "$WINE" reg "$@" >/dev/null 2>&1; }
+# Adding a key fails now and then while Wine settles: try again before failing.
+reg_add() { retry 3 reg add "$@" || die "reg add $* failed 3 times"; }
+key_exists() { reg query "$@"; }
+wine_temp_dir() { "$WINE" cmd /c echo %TEMP% 2>/dev/null | tr -d '\r'; }
+unix_path() { "$WINE" winepath -u "$1" 2>/dev/null; }
 
 # Starts morvane.exe in directory $1; its messages are traced into $WORK/trace.
 morvane_start() {
   : >"$WORK/trace"
-  (cd "$1" && WINEDEBUG=+msgbox wine "$MORVANE_EXE" 2>"$WORK/trace" >/dev/null; echo $? >"$WORK/status") &
+  (cd "$1" && WINEDEBUG=+msgbox "$WINE" "$MORVANE_EXE" 2>"$WORK/trace" >/dev/null; echo $? >"$WORK/status") &
   MORVANE_PID=$!
   MESSAGES_SEEN=0
   rm -f "$WORK/status"

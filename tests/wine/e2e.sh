@@ -3,7 +3,6 @@
 # deleted by the registry editor, and the ones that must stay still there.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
-MORVANE_EXE=$(realpath "${1:-$here/../../build/win32/morvane.exe}")
 MORVANE_OWN_DISPLAY=1
 source "$here/driver.sh"
 wine_setup
@@ -40,10 +39,8 @@ expected_script=$WORK/expected.reg
 } >"$expected_script"
 
 make_keys() {
-  for key in "${added[@]}" "${staying[@]}"; do reg add "$key" /f || die "cannot create $key"; done
+  for key in "${added[@]}" "${staying[@]}"; do reg_add "$key" /f; done
 }
-temp_dir() { wine cmd /c echo %TEMP% 2>/dev/null | tr -d '\r'; }
-unix_path() { winepath -u "$1" 2>/dev/null; }
 run_dir=$WORK/run
 mkdir -p "$run_dir"
 passed=0 failed=0
@@ -56,7 +53,7 @@ scenario() {
 clean_run() {
   make_keys
   local script
-  script=$(unix_path "$(temp_dir)\\morvane.reg")
+  script=$(unix_path "$(wine_temp_dir)\\morvane.reg")
   rm -f "$script"
   morvane_start "$run_dir"
   expect_message "$TAGS_MISSING" Return
@@ -71,7 +68,7 @@ clean_run() {
 
 cancel_dialog() {
   local script
-  script=$(unix_path "$(temp_dir)\\morvane.reg")
+  script=$(unix_path "$(wine_temp_dir)\\morvane.reg")
   rm -f "$script"
   morvane_start "$run_dir"
   expect_message "$TAGS_MISSING" Return
@@ -89,15 +86,15 @@ cancel_cleaning() {
   expect_message "$EDIT" n
   expect_message "$(cleaning 12)" Escape
   morvane_expect_exit 0
-  cmp "$(unix_path "$(temp_dir)\\morvane.reg")" "$expected_script" || die "the script is not left in place"
+  cmp "$(unix_path "$(wine_temp_dir)\\morvane.reg")" "$expected_script" || die "the script is not left in place"
   for key in "${added[@]}" "${staying[@]}"; do key_exists "$key" || die "$key is gone"; done
 }
 
 temp_with_space() {
   mkdir -p "$WORK/prefix/drive_c/Temp Dir With Space"
-  reg add 'HKCU\Environment' /v TEMP /d 'C:\Temp Dir With Space' /f
-  reg add 'HKCU\Environment' /v TMP /d 'C:\Temp Dir With Space' /f
-  [ "$(temp_dir)" = 'C:\Temp Dir With Space' ] || die "the temporary directory was not changed"
+  reg_add 'HKCU\Environment' /v TEMP /d 'C:\Temp Dir With Space' /f
+  reg_add 'HKCU\Environment' /v TMP /d 'C:\Temp Dir With Space' /f
+  [ "$(wine_temp_dir)" = 'C:\Temp Dir With Space' ] || die "the temporary directory was not changed"
   clean_run
   [ -f "$WORK/prefix/drive_c/Temp Dir With Space/morvane.reg" ] || die "no script in the spaced directory"
 }
