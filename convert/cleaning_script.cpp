@@ -4,11 +4,13 @@
 #include <cstring>
 
 #include "convert/line_reader.h"
+#include "convert/utf16.h"
 #include "state/state.h"
 
 namespace {
 
 constexpr char script_header[] = "Windows Registry Editor Version 5.00\r\n\r\n";
+constexpr char utf16_byte_order_mark[] = "\xFF\xFE";
 constexpr char script_name[] = "\\morvane.reg";
 constexpr std::uint32_t temp_path_size = 200;
 
@@ -24,6 +26,14 @@ constexpr RootName root_names[] = {
     {"HKEY_USERS", "HKEY_USERS"},
 };
 
+// A report line as 8-bit text: an ANSI report's bytes, a UTF-16 one's UTF-8.
+struct ReportLine {
+    const char* text;
+    std::uint32_t characters;  // bytes of an ANSI report, units of a UTF-16 one
+    bool whole;                // neither longer than a chunk nor holding a character that did not convert
+    bool empty;
+};
+
 [[noreturn]] void fail(const char* message)
 {
     prompt_user(message, style_plain);
@@ -34,16 +44,83 @@ constexpr RootName root_names[] = {
     end_process(0);
 }
 
+// The script is in the report's encoding, so that a UTF-16 report's keys
+// are named exactly, whatever their script.
+void write_text(const char* text, std::size_t length)
+{
+    if (report_encoding == ReportEncoding::ansi) {
+        write_file(script_file, text, static_cast<std::uint32_t>(length));
+        return;
+    }
+    const char* const end = text + length;
+    char units[1024];
+    while (text < end)
+        write_file(script_file, units, utf8_to_utf16(text, end, units, sizeof units));
+}
+
 void write_text(const char* text)
 {
-    write_file(script_file, text, static_cast<std::uint32_t>(std::strlen(text)));
+    write_text(text, std::strlen(text));
+}
+
+bool read_report_line(ReportLine& line)
+{
+    if (report_encoding == ReportEncoding::ansi) {
+        if (!read_line_start(line_buffer, input_file))
+            return false;
+        const auto length = static_cast<std::uint32_t>(std::strlen(line_buffer));
+        line = {line_buffer, length, !line_continues, length == 0 && !line_continues};
+        return true;
+    }
+    if (!read_line_start(line_buffer, input_file, read_utf16_line))
+        return false;
+    std::uint32_t units = 0;
+    const bool exact = utf16_to_utf8(line_buffer, line_length, report_line, units);
+    line = {report_line, units, exact && !line_continues, report_line[0] == '\0' && !line_continues};
+    return true;
+}
+
+// A UTF-16 report is searched for its tags as UTF-8. A tag that the code
+// page does not convert matches no line.
+void convert_tags()
+{
+    report_tag_count = 0;
+    for (std::uint32_t t = 0; t < tag_list.count; ++t) {
+        const char* tag = tag_list.tags[t];
+        const auto length = static_cast<std::uint32_t>(std::strlen(tag));
+        alignas(char16_t) char units[2 * (tag_slot_size - 1)];
+        const std::uint32_t bytes = ansi_to_utf16le(tag, length, units, sizeof units);
+        std::uint32_t converted = 0;
+        if ((length == 0 || bytes > 0) && utf16_to_utf8(units, bytes, report_tags[report_tag_count], converted))
+            ++report_tag_count;
+    }
+}
+
+template <std::size_t Size>
+bool begins_with_any(const char* line, const char (&tags)[max_tags][Size], std::uint32_t count)
+{
+    for (std::uint32_t t = 0; t < count; ++t) {
+        if (std::strncmp(line, tags[t], std::strlen(tags[t])) == 0)
+            return true;
+    }
+    return false;
 }
 
 bool begins_with_tag(const char* line)
 {
-    for (std::uint32_t t = 0; t < tag_list.count; ++t) {
-        const char* tag = tag_list.tags[t];
-        if (std::strncmp(line, tag, std::strlen(tag)) == 0)
+    if (report_encoding == ReportEncoding::ansi)
+        return begins_with_any(line, tag_list.tags, tag_list.count);
+    return begins_with_any(line, report_tags, report_tag_count);
+}
+
+// RegShot's title, such as "Regshot 1.9.0 x64 Unicode" or
+// "Regshot 1.9.1 x64 ANSI (beta r321)", names the build that took the shots.
+bool names_x64(const char* line)
+{
+    if (std::strncmp(line, "Regshot ", 8) != 0)
+        return false;
+    for (const char* word = line; (word = std::strstr(word, " x64")) != nullptr; word += 4) {
+        if (word[4] == ' ' || word[4] == '\0')
             return true;
     }
     return false;
@@ -53,38 +130,79 @@ bool begins_with_tag(const char* line)
 // a heading there would start the wrong section, a key there a wrong key.
 void find_heading()
 {
+    ReportLine line;
     line_continues = false;
-    do {
-        if (!read_line_start(line_buffer, input_file))
+    if (!read_report_line(line))
+        fail("Invalid or empty report file.");
+    report_from_x64 = names_x64(line.text);
+    while (!begins_with_tag(line.text)) {
+        if (!read_report_line(line))
             fail("Invalid or empty report file.");
-    } while (!begins_with_tag(line_buffer));
-}
-
-// Only a line that opens with a root name names a key: a root name further
-// in belongs to some other key, and a bare root would delete the whole hive.
-void write_entry_for(const char* line)
-{
-    const char* key = line + std::strspn(line, " \t");
-    if (line_continues || std::strpbrk(key, "\r\n"))
-        return;
-    for (const RootName& root : root_names) {
-        const std::size_t length = std::strlen(root.written_in_report);
-        if (std::strncmp(key, root.written_in_report, length) == 0 && key[length] == '\\' &&
-            key[length + 1] != '\0') {
-            write_text("[-");
-            write_text(root.full);
-            write_text(key + length);
-            write_text("]\r\n");
-            ++key_count;
-            return;
-        }
     }
 }
 
+const char* key_of(const char* line)
+{
+    return line + std::strspn(line, " \t");
+}
+
+const RootName* root_of(const char* key)
+{
+    for (const RootName& root : root_names) {
+        const std::size_t length = std::strlen(root.written_in_report);
+        if (std::strncmp(key, root.written_in_report, length) == 0 && key[length] == '\\')
+            return &root;
+    }
+    return nullptr;
+}
+
+// Only a line that opens with a root name names a key: a root name further
+// in belongs to some other key. A path with an empty key name in it (a
+// closing backslash, or two in a row) names none: the registry editor would
+// delete a parent of the key instead, or the whole hive.
+void write_entry_for(const ReportLine& line)
+{
+    const char* key = key_of(line.text);
+    const RootName* root = root_of(key);
+    if (root == nullptr || !line.whole || std::strpbrk(key, "\r\n"))
+        return;
+    const char* tail = key + std::strlen(root->written_in_report);
+    const std::size_t length = std::strlen(tail);
+    if (length < 2 || tail[length - 1] == '\\' || std::strstr(tail, "\\\\"))
+        return;
+    write_text("[-");
+    write_text(root->full);
+    write_text(tail, length);
+    write_text("]\r\n");
+    ++key_count;
+}
+
+// RegShot breaks a result after every wrap_length characters. A line of
+// exactly that length is a whole key only when the next line ends the
+// section or opens with a root name; otherwise that key was cut, and
+// neither it nor the lines that carry it on name a key.
 void convert_section()
 {
-    while (read_line_start(line_buffer, input_file) && (line_buffer[0] != '\0' || line_continues))
-        write_entry_for(line_buffer);
+    enum class Wrap { none, maybe_cut, cut };
+    Wrap wrap = Wrap::none;
+    ReportLine line;
+    ReportLine held{};
+    while (read_report_line(line) && !line.empty) {
+        const bool carries_on = wrap != Wrap::none && root_of(key_of(line.text)) == nullptr;
+        if (wrap == Wrap::maybe_cut && !carries_on)
+            write_entry_for(held);
+        if (line.characters == wrap_length) {
+            wrap = carries_on ? Wrap::cut : Wrap::maybe_cut;
+            held = {held_line, line.characters, line.whole, false};
+            std::strcpy(held_line, line.text);
+            continue;
+        }
+        wrap = Wrap::none;
+        if (!carries_on)
+            write_entry_for(line);
+    }
+    if (wrap == Wrap::maybe_cut)
+        write_entry_for(held);
 }
 
 }  // namespace
@@ -94,17 +212,22 @@ void build_cleaning_script()
     input_file = open_file_for_reading(report_path);
     if (input_file == invalid_file)
         fail("Error opening input file.");
+    report_encoding = read_encoding(line_buffer, input_file);
 
     const std::uint32_t length = get_temp_path(temp_path_size, script_path);
     if (length == 0 || length >= temp_path_size)
         fail("Error accessing temporary directory.");
 
+    if (report_encoding == ReportEncoding::utf16le)
+        convert_tags();
     find_heading();
     std::memcpy(script_path + length, script_name, sizeof script_name);
 
     script_file = create_file_for_writing(script_path);
     if (script_file == invalid_file)
         fail("Error creating temporary file.");
+    if (report_encoding == ReportEncoding::utf16le)
+        write_file(script_file, utf16_byte_order_mark, 2);
     write_text(script_header);
     key_count = 0;
 

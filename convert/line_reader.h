@@ -2,14 +2,25 @@
 #pragma once
 
 #include "platform/platform.h"
+#include "state/state.h"
 
 // Reads one chunk from the current position into `buffer` (line_buffer),
 // cuts it at its first CR LF and moves the position back to just behind that
 // pair. False at end of file, leaving the buffer as it was.
 bool read_crlf_line(char* buffer, FileHandle file);
 
-// Like read_crlf_line, but passes over the rest of a line longer than a
-// chunk, so that what it delivers always starts a line of the file; when
-// that line goes on past the chunk, line_continues is set. Callers clear
-// line_continues when they open the file.
-bool read_line_start(char* buffer, FileHandle file);
+// The same for UTF-16LE text: the line ends at the units CR LF (the bytes
+// 0D 00 0A 00 at an even offset), and line_length counts its bytes.
+bool read_utf16_line(char* buffer, FileHandle file);
+
+// Like the reader it is given, but passes over the rest of a line longer
+// than a chunk, so that what it delivers always starts a line of the file;
+// when that line goes on past the chunk, line_continues is set. Callers
+// clear line_continues when they open the file.
+bool read_line_start(char* buffer, FileHandle file, bool (*read_line)(char*, FileHandle) = read_crlf_line);
+
+// Tells a report's encoding from its first two bytes and leaves the file
+// position at its first line, behind a byte-order mark. RegShot's Unicode
+// builds write UTF-16LE without one: then the first character is ASCII, its
+// second byte zero.
+ReportEncoding read_encoding(char* buffer, FileHandle file);

@@ -19,6 +19,18 @@ void close_file(FileHandle file);
 // in `size` bytes with its terminator; otherwise the size it would need.
 std::uint32_t get_temp_path(std::uint32_t size, char* buffer);
 
+// The system's directories, without a closing backslash; the results are
+// those of get_temp_path. The WOW64 system directory, which holds the 32-bit
+// programs of 64-bit Windows, fails on 32-bit Windows.
+std::uint32_t get_system_directory(char* buffer, std::uint32_t size);
+std::uint32_t get_windows_directory(char* buffer, std::uint32_t size);
+std::uint32_t get_system_wow64_directory(char* buffer, std::uint32_t size);
+
+// Converts `length` bytes of text in the system's ANSI code page into
+// UTF-16LE; returns the bytes written, 0 when the text does not convert
+// exactly or does not fit in `capacity`.
+std::uint32_t ansi_to_utf16le(const char* text, std::uint32_t length, char* bytes, std::uint32_t capacity);
+
 struct OpenFileDialog {
     const char* filter;  // pairs of description and pattern, ended by an empty text
     std::uint32_t filter_index;
@@ -34,7 +46,8 @@ inline constexpr std::uint32_t dialog_file_must_exist = 0x1000;
 bool show_open_file_dialog(const OpenFileDialog& dialog);
 
 enum class ShowMode : int { hidden = 0, default_mode = 10 };
-// Starts the command line and does not wait for it; failures are not reported.
+// Starts the command line, whose first word is the program's full path, and
+// does not wait for it; failures are not reported.
 void start_program(const char* command_line, ShowMode show);
 
 [[noreturn]] void end_process(int status);

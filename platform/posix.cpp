@@ -1,5 +1,6 @@
 // The platform operations on POSIX: the native stand-in for tests and tools.
 #include "platform/platform.h"
+#include "platform/file_window.h"
 
 #include <fcntl.h>
 #include <spawn.h>
@@ -14,29 +15,19 @@
 
 namespace {
 
-// Reads are served from a window of the file and writes gathered until it
-// fills or the file is closed: a line costs a copy, not two system calls.
-constexpr std::size_t window_size = std::size_t{64} * 1024;
-
-struct OpenFile {
-    dev_t device = 0;
-    ino_t inode = 0;
-    off_t position = 0;
-    off_t window_start = 0;
-    std::size_t window_length = 0;
-    int fd = -1;
-    bool writing = false;
-    char window[window_size] = {};
-};
-
-OpenFile files[4];
-
 // Files are opened unshared, as on Windows: a file that is already open
 // cannot be opened again, so the script can never overwrite the report
 // being read.
+struct FileIdentity {
+    dev_t device;
+    ino_t inode;
+    int fd;
+};
+FileIdentity open_files[4] = {{0, 0, -1}, {0, 0, -1}, {0, 0, -1}, {0, 0, -1}};
+
 bool already_open(const struct stat& info)
 {
-    for (const OpenFile& file : files) {
+    for (const FileIdentity& file : open_files) {
         if (file.fd != -1 && file.device == info.st_dev && file.inode == info.st_ino)
             return true;
     }
@@ -59,9 +50,8 @@ FileHandle open_file(const char* name, int flags, bool truncate)
     char native[PATH_MAX];
     if (!to_native_name(name, native))
         return invalid_file;
-    for (std::size_t slot = 0; slot < std::size(files); ++slot) {
-        OpenFile& file = files[slot];
-        if (file.fd != -1)
+    for (FileIdentity& identity : open_files) {
+        if (identity.fd != -1)
             continue;
         const int fd = open(native, flags | O_CLOEXEC, 0666);
         if (fd == -1)
@@ -72,33 +62,10 @@ FileHandle open_file(const char* name, int flags, bool truncate)
             close(fd);
             return invalid_file;
         }
-        file.fd = fd;
-        file.device = info.st_dev;
-        file.inode = info.st_ino;
-        file.writing = truncate;
-        file.position = 0;
-        file.window_start = 0;
-        file.window_length = 0;
-        return static_cast<FileHandle>(slot);
+        identity = {info.st_dev, info.st_ino, fd};
+        return adopt_file(fd, truncate);
     }
     return invalid_file;
-}
-
-void write_all(int fd, const char* bytes, std::size_t length)
-{
-    while (length > 0) {
-        const ssize_t written = write(fd, bytes, length);
-        if (written <= 0)
-            return;
-        bytes += written;
-        length -= static_cast<std::size_t>(written);
-    }
-}
-
-void flush(OpenFile& file)
-{
-    write_all(file.fd, file.window, file.window_length);
-    file.window_length = 0;
 }
 
 // Reads one line of standard input into `buffer`, without its line end.
@@ -133,50 +100,30 @@ FileHandle create_file_for_writing(const char* name)
     return open_file(name, O_WRONLY | O_CREAT, true);
 }
 
-std::uint32_t read_file(FileHandle handle, char* buffer, std::uint32_t size)
+std::uint32_t raw_read_at(RawFile file, std::int64_t offset, char* buffer, std::uint32_t size)
 {
-    OpenFile& file = files[handle];
-    const off_t window_end = file.window_start + static_cast<off_t>(file.window_length);
-    if (file.position < file.window_start || file.position + static_cast<off_t>(size) > window_end) {
-        const ssize_t got = pread(file.fd, file.window, window_size, file.position);
-        file.window_start = file.position;
-        file.window_length = got > 0 ? static_cast<std::size_t>(got) : 0;
+    const ssize_t got = pread(static_cast<int>(file), buffer, size, offset);
+    return got > 0 ? static_cast<std::uint32_t>(got) : 0;
+}
+
+void raw_write(RawFile file, const char* bytes, std::uint32_t length)
+{
+    while (length > 0) {
+        const ssize_t written = write(static_cast<int>(file), bytes, length);
+        if (written <= 0)
+            return;
+        bytes += written;
+        length -= static_cast<std::uint32_t>(written);
     }
-    const std::size_t offset = static_cast<std::size_t>(file.position - file.window_start);
-    const std::size_t available = file.window_length - offset;
-    const std::size_t delivered = available < size ? available : size;
-    std::memcpy(buffer, file.window + offset, delivered);
-    file.position += static_cast<off_t>(delivered);
-    return static_cast<std::uint32_t>(delivered);
 }
 
-void move_file_position(FileHandle handle, std::int32_t distance)
+void raw_close(RawFile file)
 {
-    OpenFile& file = files[handle];
-    if (file.position + distance >= 0)
-        file.position += distance;
-}
-
-void write_file(FileHandle handle, const char* bytes, std::uint32_t length)
-{
-    OpenFile& file = files[handle];
-    if (file.window_length + length > window_size)
-        flush(file);
-    if (length > window_size) {
-        write_all(file.fd, bytes, length);
-        return;
+    for (FileIdentity& identity : open_files) {
+        if (identity.fd == file)
+            identity.fd = -1;
     }
-    std::memcpy(file.window + file.window_length, bytes, length);
-    file.window_length += length;
-}
-
-void close_file(FileHandle handle)
-{
-    OpenFile& file = files[handle];
-    if (file.writing)
-        flush(file);
-    close(file.fd);
-    file.fd = -1;
+    close(static_cast<int>(file));
 }
 
 std::uint32_t get_temp_path(std::uint32_t size, char* buffer)
@@ -196,6 +143,57 @@ std::uint32_t get_temp_path(std::uint32_t size, char* buffer)
     return static_cast<std::uint32_t>(needed);
 }
 
+// The stand-in's system directories come from the environment, so that
+// tests can put programs of their own there; unset, the call fails.
+namespace {
+std::uint32_t directory_from(const char* variable, char* buffer, std::uint32_t size)
+{
+    const char* directory = std::getenv(variable);
+    if (directory == nullptr || *directory == '\0')
+        return 0;
+    const std::size_t length = std::strlen(directory);
+    if (length + 1 > size)
+        return static_cast<std::uint32_t>(length + 1);
+    std::memcpy(buffer, directory, length + 1);
+    return static_cast<std::uint32_t>(length);
+}
+}  // namespace
+
+std::uint32_t get_system_directory(char* buffer, std::uint32_t size)
+{
+    return directory_from("MORVANE_SYSTEM_DIR", buffer, size);
+}
+
+std::uint32_t get_windows_directory(char* buffer, std::uint32_t size)
+{
+    return directory_from("MORVANE_WINDOWS_DIR", buffer, size);
+}
+
+std::uint32_t get_system_wow64_directory(char* buffer, std::uint32_t size)
+{
+    return directory_from("MORVANE_WOW64_DIR", buffer, size);
+}
+
+// The stand-in's ANSI code page is Windows-1252: Latin-1 but for the
+// characters that it puts at 0x80 to 0x9F.
+std::uint32_t ansi_to_utf16le(const char* text, std::uint32_t length, char* bytes, std::uint32_t capacity)
+{
+    static constexpr std::uint16_t high[32] = {
+        0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+        0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+        0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
+    };
+    if (std::size_t{length} * 2 > capacity)
+        return 0;
+    for (std::uint32_t i = 0; i < length; ++i) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        const std::uint16_t unit = byte >= 0x80 && byte < 0xA0 ? high[byte - 0x80] : byte;
+        bytes[2 * i] = static_cast<char>(unit & 0xFF);
+        bytes[2 * i + 1] = static_cast<char>(unit >> 8);
+    }
+    return 2 * length;
+}
+
 bool show_open_file_dialog(const OpenFileDialog& dialog)
 {
     std::printf("%s\n", dialog.title);
@@ -205,7 +203,8 @@ bool show_open_file_dialog(const OpenFileDialog& dialog)
 }
 
 // Splits the way Windows does for a program's arguments: blanks separate
-// words and double quotes group them.
+// words and double quotes group them. The first word is the program's path,
+// never looked up in the search path.
 void start_program(const char* command_line, ShowMode)
 {
     char words[1024];
@@ -234,11 +233,12 @@ void start_program(const char* command_line, ShowMode)
     }
     words[used] = '\0';
     argv[argc] = nullptr;
-    if (argc == 0)
+    char program[PATH_MAX];
+    if (argc == 0 || !to_native_name(argv[0], program))
         return;
     std::fflush(stdout);
     pid_t child;
-    posix_spawnp(&child, argv[0], nullptr, nullptr, argv, environ);
+    posix_spawn(&child, program, nullptr, nullptr, argv, environ);
 }
 
 // Weak, so that an in-process harness such as a fuzzer can take the run

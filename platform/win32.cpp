@@ -6,52 +6,53 @@
 
 #include <cstdlib>
 
+#include "platform/file_window.h"
+
 namespace {
 
-HANDLE to_handle(FileHandle file)
+HANDLE to_handle(RawFile file)
 {
-    // A FileHandle carries the HANDLE's bits; this cast is the conversion itself.
+    // A RawFile carries the HANDLE's bits; this cast is the conversion itself.
     return reinterpret_cast<HANDLE>(file);  // NOLINT(performance-no-int-to-ptr)
 }
 
-FileHandle from_handle(HANDLE handle)
+FileHandle adopt(HANDLE handle, bool writing)
 {
-    return reinterpret_cast<FileHandle>(handle);
+    if (handle == INVALID_HANDLE_VALUE)
+        return invalid_file;
+    return adopt_file(reinterpret_cast<RawFile>(handle), writing);
 }
 
 }  // namespace
 
 FileHandle open_file_for_reading(const char* name)
 {
-    return from_handle(
-        CreateFileA(name, GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    return adopt(CreateFileA(name, GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr), false);
 }
 
 FileHandle create_file_for_writing(const char* name)
 {
-    return from_handle(
-        CreateFileA(name, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    return adopt(CreateFileA(name, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr), true);
 }
 
-std::uint32_t read_file(FileHandle file, char* buffer, std::uint32_t size)
+std::uint32_t raw_read_at(RawFile file, std::int64_t offset, char* buffer, std::uint32_t size)
 {
+    OVERLAPPED at = {};
+    at.Offset = static_cast<DWORD>(offset);
+    at.OffsetHigh = static_cast<DWORD>(offset >> 32);
     DWORD delivered = 0;
-    ReadFile(to_handle(file), buffer, size, &delivered, nullptr);
+    if (!ReadFile(to_handle(file), buffer, size, &delivered, &at))
+        return 0;
     return delivered;
 }
 
-void move_file_position(FileHandle file, std::int32_t distance)
-{
-    SetFilePointer(to_handle(file), distance, nullptr, FILE_CURRENT);
-}
-
-void write_file(FileHandle file, const char* bytes, std::uint32_t length)
+void raw_write(RawFile file, const char* bytes, std::uint32_t length)
 {
     DWORD written;
     WriteFile(to_handle(file), bytes, length, &written, nullptr);
 }
 
-void close_file(FileHandle file)
+void raw_close(RawFile file)
 {
     CloseHandle(to_handle(file));
 }
@@ -59,6 +60,31 @@ void close_file(FileHandle file)
 std::uint32_t get_temp_path(std::uint32_t size, char* buffer)
 {
     return GetTempPathA(size, buffer);
+}
+
+std::uint32_t get_system_directory(char* buffer, std::uint32_t size)
+{
+    return GetSystemDirectoryA(buffer, size);
+}
+
+std::uint32_t get_windows_directory(char* buffer, std::uint32_t size)
+{
+    return GetWindowsDirectoryA(buffer, size);
+}
+
+std::uint32_t get_system_wow64_directory(char* buffer, std::uint32_t size)
+{
+    return GetSystemWow64DirectoryA(buffer, size);
+}
+
+std::uint32_t ansi_to_utf16le(const char* text, std::uint32_t length, char* bytes, std::uint32_t capacity)
+{
+    if (length == 0)
+        return 0;
+    // WCHAR is UTF-16LE on every Windows.
+    const int units = MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, text, static_cast<int>(length),
+                                          reinterpret_cast<WCHAR*>(bytes), static_cast<int>(capacity / 2));
+    return units > 0 ? static_cast<std::uint32_t>(units) * 2 : 0;
 }
 
 bool show_open_file_dialog(const OpenFileDialog& dialog)

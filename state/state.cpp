@@ -3,8 +3,15 @@
 
 TagList tag_list;
 char line_buffer[chunk_size + 1];
+std::uint32_t line_length;
 bool line_continues;
 char report_path[path_size];
+ReportEncoding report_encoding;
+bool report_from_x64;
+char report_line[chunk_size / 2 * utf8_per_unit + 1];
+char report_tags[max_tags][(tag_slot_size - 1) * utf8_per_unit + 1];
+std::uint32_t report_tag_count;
+char held_line[wrap_length * utf8_per_unit + 1];
 char script_path[path_size];
 std::int32_t key_count;
 FileHandle input_file = invalid_file;

@@ -15,12 +15,34 @@ struct TagList {
     std::uint32_t count;
 };
 
+// RegShot wraps a result after every 1000 characters.
+inline constexpr std::uint32_t wrap_length = 1000;
+// A UTF-16 unit takes up to three bytes in UTF-8.
+inline constexpr std::uint32_t utf8_per_unit = 3;
+
+enum class ReportEncoding : std::uint8_t { ansi, utf16le };
+
 extern TagList tag_list;
 extern char line_buffer[chunk_size + 1];
+// The bytes the line reader delivered, up to the cut (a UTF-16 line holds
+// zero bytes, so its length is not the string's).
+extern std::uint32_t line_length;
 // Set by the line reader when it delivered a whole chunk without a line end:
 // the line goes on in the next call, which then delivers only its rest.
 extern bool line_continues;
 extern char report_path[path_size];
+extern ReportEncoding report_encoding;
+// The report's first line names RegShot's x64 build, which saw the keys as
+// the 64-bit system does.
+extern bool report_from_x64;
+// A UTF-16 report's current line, and its tags, as UTF-8: the 8-bit form in
+// which the builder reads every report.
+extern char report_line[chunk_size / 2 * utf8_per_unit + 1];
+extern char report_tags[max_tags][(tag_slot_size - 1) * utf8_per_unit + 1];
+extern std::uint32_t report_tag_count;
+// A line of exactly wrap_length characters, kept until the next line tells
+// whether RegShot cut it.
+extern char held_line[wrap_length * utf8_per_unit + 1];
 extern char script_path[path_size];
 extern std::int32_t key_count;
 extern FileHandle input_file;

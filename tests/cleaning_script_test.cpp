@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -63,15 +64,39 @@ std::string section(std::initializer_list<std::string> keys)
                                          "----------------------------------", "HKLM\\SOFTWARE\\Late: 1", ""});
 }
 
+// The entries that a UTF-16LE report turns into, as UTF-8, or "" when the
+// run ends with "No keys found"; the script must be UTF-16LE as well.
+std::string utf16_entries(const std::string& report)
+{
+    const Conversion result = convert(report);
+    EXPECT_EQ(result.script.substr(0, 2), "\xFF\xFE");
+    const std::string script = test::utf8_from_utf16le(result.script.substr(2));
+    EXPECT_EQ(script.substr(0, script_header.size()), script_header);
+    if (!result.outcome.returned()) {
+        EXPECT_EQ(result.outcome.output, message(no_keys));
+        return "";
+    }
+    const std::string entries = script.substr(script_header.size());
+    EXPECT_EQ(result.outcome.output, "key_count=" + std::to_string(std::count(entries.begin(), entries.end(), '\n')) + "\n");
+    return entries;
+}
+
 // The entries that a section of the given key lines turns into, or "" when
-// the run ends with "No keys found".
-std::string entries_for(std::initializer_list<std::string> keys)
+// the run ends with "No keys found". Unless told otherwise, the same report
+// written by RegShot's Unicode build must give the same entries.
+std::string entries_for(std::initializer_list<std::string> keys, bool also_as_utf16 = true)
 {
     const Conversion result = convert(section(keys));
-    if (result.outcome.returned())
-        return result.script.substr(script_header.size());
-    EXPECT_EQ(result.outcome.output, message(no_keys));
-    return "";
+    std::string entries;
+    if (result.outcome.returned()) {
+        entries = result.script.substr(script_header.size());
+    } else {
+        EXPECT_EQ(result.outcome.output, message(no_keys));
+    }
+    if (also_as_utf16) {
+        EXPECT_EQ(utf16_entries(test::utf16le(section(keys))), entries);
+    }
+    return entries;
 }
 
 TEST(CleaningScript, ConvertsTheSampleReportByteForByte)
@@ -94,6 +119,10 @@ TEST(CleaningScript, WritesOneEntryForEachKeyUnderTheTwoRoots)
                            "HKEY_USERS\\.DEFAULT\\D"}),
               "[-HKEY_LOCAL_MACHINE\\SOFTWARE\\A]\r\n[-HKEY_LOCAL_MACHINE\\SOFTWARE\\B]\r\n"
               "[-HKEY_USERS\\S-1-5-18\\C]\r\n[-HKEY_USERS\\.DEFAULT\\D]\r\n");
+    // Names in any script are carried over exactly.
+    EXPECT_EQ(entries_for({"HKLM\\SOFTWARE\\Café", "HKU\\S-1\\Привет", "HKEY_LOCAL_MACHINE\\SOFTWARE\\日本語\\😀"}),
+              "[-HKEY_LOCAL_MACHINE\\SOFTWARE\\Café]\r\n[-HKEY_USERS\\S-1\\Привет]\r\n"
+              "[-HKEY_LOCAL_MACHINE\\SOFTWARE\\日本語\\😀]\r\n");
     // Leading blanks go, trailing spaces stay.
     EXPECT_EQ(entries_for({"   HKLM\\SOFTWARE\\Example", "\t HKU\\S-1\\Trailing  "}),
               "[-HKEY_LOCAL_MACHINE\\SOFTWARE\\Example]\r\n[-HKEY_USERS\\S-1\\Trailing  ]\r\n");
@@ -112,8 +141,11 @@ TEST(CleaningScript, NamesExactlyTheKeyOfTheLineOrNothing)
     EXPECT_EQ(entries_for({"HKLM\\SOFTWARE\\HKUtil"}), "[-HKEY_LOCAL_MACHINE\\SOFTWARE\\HKUtil]\r\n");
     EXPECT_EQ(entries_for({"HKEY_LOCAL_MACHINE\\SOFTWARE\\HKLM", "HKLM\\A\\HKLM\\B"}),
               "[-HKEY_LOCAL_MACHINE\\SOFTWARE\\HKLM]\r\n[-HKEY_LOCAL_MACHINE\\A\\HKLM\\B]\r\n");
-    // A root alone, or a near miss of one, never yields an entry.
-    EXPECT_EQ(entries_for({"HKLM", "HKLM\\", "HKEY_USERS\\", "HKU", "HKLMX\\SOFTWARE", "HKUSERS\\S-1"}), "");
+    // A root alone, or a near miss of one, never yields an entry; nor does a
+    // path with an empty key name, which the registry editor reads as a parent.
+    EXPECT_EQ(entries_for({"HKLM", "HKLM\\", "HKEY_USERS\\", "HKU", "HKLMX\\SOFTWARE", "HKUSERS\\S-1",
+                           "HKLM\\SOFTWARE\\Parent\\", "HKLM\\SOFTWARE\\\\Parent2", "HKU\\\\S-1"}),
+              "");
 }
 
 TEST(CleaningScript, RefusesKeysWithLineBreaksInside)
@@ -134,7 +166,58 @@ TEST(CleaningScript, IgnoresEveryPieceOfALineLongerThanAChunk)
               "[-HKEY_LOCAL_MACHINE\\SOFTWARE\\After]\r\n");
     // A key just short of a chunk is still whole.
     const std::string longest = "HKLM\\SOFTWARE\\" + std::string(8190 - 14, 'k');
-    EXPECT_EQ(entries_for({longest}), "[-HKEY_LOCAL_MACHINE" + longest.substr(4) + "]\r\n");
+    EXPECT_EQ(entries_for({longest}, false), "[-HKEY_LOCAL_MACHINE" + longest.substr(4) + "]\r\n");
+}
+
+TEST(CleaningScript, NeverNamesAKeyThatRegShotCut)
+{
+    // RegShot breaks a result after every 1000 characters.
+    const std::string k1000 = "HKLM\\SOFTWARE\\" + std::string(986, 'k');
+    const std::string on_separator = "HKLM\\SOFTWARE\\" + std::string(985, 'k') + "\\";
+    const std::string next = "[-HKEY_LOCAL_MACHINE\\SOFTWARE\\Next]\r\n";
+    const std::string whole = "[-HKEY_LOCAL_MACHINE" + k1000.substr(4) + "]\r\n";
+    EXPECT_EQ(entries_for({k1000, "HKLM\\SOFTWARE\\Next"}), whole + next);
+    EXPECT_EQ(entries_for({k1000}), whole);
+    EXPECT_EQ(entries_for({k1000, "Sub\\Key", "HKLM\\SOFTWARE\\Next"}), next);
+    EXPECT_EQ(entries_for({k1000, std::string(1000, 'c'), "HKLM\\SOFTWARE\\Next"}), next);
+    EXPECT_EQ(entries_for({k1000, std::string(1000, 'c'), "rest", "HKLM\\SOFTWARE\\Next"}), next);
+    EXPECT_EQ(entries_for({on_separator, "Parent2", "HKLM\\SOFTWARE\\Next"}), next);
+    // Only a line of exactly 1000 characters is a cut.
+    EXPECT_EQ(entries_for({k1000 + "k", "Sub"}), "[-HKEY_LOCAL_MACHINE" + k1000.substr(4) + "k]\r\n");
+    // In a UTF-16 report, characters are 16-bit units, not bytes.
+    const std::string cyrillic_1000 = "HKU\\S-1\\" + [] {
+        std::string name;
+        for (int i = 0; i < 992; ++i)
+            name += "я";
+        return name;
+    }();
+    EXPECT_EQ(utf16_entries(test::utf16le(section({cyrillic_1000, "Sub", "HKU\\S-1\\Next"}))),
+              "[-HKEY_USERS\\S-1\\Next]\r\n");
+}
+
+TEST(CleaningScript, ReadsReportsOfRegShotsUnicodeBuilds)
+{
+    const std::string report = crlf_lines({"Regshot 1.9.0 x64 Unicode", "Comments: ", "", "--", "Keys added: 2", "--",
+                                           "HKLM\\SOFTWARE\\Café", "HKU\\S-1\\Ключ", ""});
+    const std::string expected = "\xFF\xFE" + test::utf16le(script_header + "[-HKEY_LOCAL_MACHINE\\SOFTWARE\\Café]\r\n"
+                                                                          "[-HKEY_USERS\\S-1\\Ключ]\r\n");
+    for (const std::string& mark : {std::string(), std::string("\xFF\xFE")}) {
+        test::Sandbox sandbox;
+        test::write_bytes(sandbox.work / "report.txt", mark + test::utf16le(report));
+        const test::Outcome outcome = test::run_isolated(sandbox, [&] {
+            use_standard_tag();
+            std::strcpy(report_path, "report.txt");
+            build_cleaning_script();
+            std::printf("key_count=%d x64=%d\n", key_count, report_from_x64);
+        });
+        EXPECT_EQ(outcome.output, "key_count=2 x64=1\n");
+        EXPECT_EQ(test::read_bytes(sandbox.script()), expected);
+    }
+    // A lone surrogate, or a last odd byte, cannot be carried into a name.
+    const std::string lone = test::utf16le("HKLM\\SOFTWARE\\A") + std::string("\x00\xD8", 2) + test::utf16le("\r\n");
+    const std::string odd = test::utf16le("HKLM\\SOFTWARE\\B") + "C";
+    EXPECT_EQ(utf16_entries(test::utf16le(crlf_lines({"Keys added: 2", "HKLM\\SOFTWARE\\Kept"})) + lone + odd),
+              "[-HKEY_LOCAL_MACHINE\\SOFTWARE\\Kept]\r\n");
 }
 
 TEST(CleaningScript, ReadsOnlyTheFirstSectionUpToItsEmptyLine)
@@ -192,7 +275,7 @@ TEST(CleaningScript, EndsTheRunWhenNoLineBeginsWithATag)
 {
     for (const std::string& report :
          {std::string(), crlf_lines({"Keys deleted: 1", "HKLM\\SOFTWARE\\A", "", " Keys added: 1", "HKLM\\B"}),
-          std::string("K\0e\0y\0s\0 \0a\0d\0d\0e\0d\0\r\0\n\0H\0K\0L\0M\0\\\0A\0\r\0\n\0", 34)}) {
+          std::string("\xFF\xFE"), std::string("\0K\0e\0y\0s\0 \0a\0d\0d\0e\0d\0\r\0\n\0H\0K\0L\0M\0\\\0A\r\0\n", 34)}) {
         test::Sandbox sandbox;
         test::write_bytes(sandbox.script(), "from an earlier run");
         const Conversion result = convert_in(sandbox, report);

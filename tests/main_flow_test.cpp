@@ -34,16 +34,21 @@ struct ProgramRun {
     std::string started;  // one line per started program: its arguments, each followed by '|'
 };
 
-// Stands in for Notepad and the registry editor: records how it was started.
+// Stands in for Notepad and the registry editor in the system's directories,
+// recording how they were started, and plants look-alikes on the search path
+// and in the current directory, which must never run.
 void install_fake_programs(const test::Sandbox& sandbox)
 {
-    const auto bin = sandbox.root / "bin";
-    std::filesystem::create_directories(bin);
-    for (const char* name : {"notepad.exe", "regedit.exe"}) {
-        // One write per line, so that two programs never mix their lines.
-        test::write_bytes(bin / name, "#!/bin/sh\nline=$(printf '%s|' \"${0##*/}\" \"$@\")\nprintf '%s\\n' \"$line\" >> \"" +
-                                          (sandbox.root / "started.tmp").string() + "\"\n");
-        std::filesystem::permissions(bin / name, std::filesystem::perms::owner_all);
+    const std::string log = (sandbox.root / "started.tmp").string();
+    for (const char* directory : {"System32", "Windows", "SysWOW64", "bin", "work"}) {
+        const auto where = sandbox.root / directory;
+        std::filesystem::create_directories(where);
+        for (const char* name : {"notepad.exe", "regedit.exe"}) {
+            // One write per line, so that two programs never mix their lines.
+            test::write_bytes(where / name, "#!/bin/sh\nline=$(printf '%s|' \"${0#" + sandbox.root.string() +
+                                                "/}\" \"$@\")\nprintf '%s\\n' \"$line\" >> \"" + log + "\"\n");
+            std::filesystem::permissions(where / name, std::filesystem::perms::owner_all);
+        }
     }
 }
 
@@ -71,12 +76,15 @@ std::string wait_for_started(const test::Sandbox& sandbox, std::size_t programs)
 }
 
 ProgramRun run_program(const test::Sandbox& sandbox, const std::string& answers, std::size_t programs,
-                       const std::filesystem::path& temp, const std::string& arguments = "")
+                       const std::filesystem::path& temp, const std::string& arguments = "", bool wow64 = true)
 {
     install_fake_programs(sandbox);
     test::write_bytes(sandbox.root / "answers", answers);
+    const auto root = sandbox.root.string();
     const std::string command = "cd '" + sandbox.work.string() + "' && TMPDIR='" + temp.string() + "' PATH='" +
-                                (sandbox.root / "bin").string() + ":/usr/bin:/bin' '" MORVANE_BINARY "' " +
+                                root + "/bin:/usr/bin:/bin' MORVANE_SYSTEM_DIR='" + root +
+                                "\\System32' MORVANE_WINDOWS_DIR='" + root + "/Windows' " +
+                                (wow64 ? "MORVANE_WOW64_DIR='" + root + "/SysWOW64' " : "") + "'" MORVANE_BINARY "' " +
                                 arguments + " < '" + (sandbox.root / "answers").string() + "' > '" +
                                 (sandbox.root / "output").string() + "'";
     const int status = std::system(command.c_str());
@@ -110,7 +118,7 @@ TEST(MainFlow, CleansAfterConfirmation)
     const ProgramRun run = run_program(sandbox, report + "\nno\nok\n", 1);
     EXPECT_TRUE(testing::ExitedWithCode(0)(run.status));
     EXPECT_EQ(run.output, tags_not_found + dialog + edit_question + cleaning_question("16"));
-    EXPECT_EQ(run.started, "regedit.exe|-s|" + sandbox.temp.string() + "/\\morvane.reg|\n");
+    EXPECT_EQ(run.started, "SysWOW64/regedit.exe|-s|" + sandbox.temp.string() + "/\\morvane.reg|\n");
     const std::string script = test::read_bytes(sandbox.script());
     EXPECT_EQ(script.rfind(test::script_header + "[-HKEY_LOCAL_MACHINE\\SOFTWARE\\Fernwick\\Key0]\r\n", 0), 0u);
     EXPECT_EQ(std::count(script.begin(), script.end(), '\n'), 2 + 16);
@@ -123,7 +131,7 @@ TEST(MainFlow, OpensTheScriptForEditingAndKeepsItOnCancel)
     const ProgramRun run = run_program(sandbox, report + "\nyes\ncancel\n", 1);
     EXPECT_TRUE(testing::ExitedWithCode(0)(run.status));
     EXPECT_EQ(run.output, tags_not_found + dialog + edit_question + cleaning_question("1"));
-    EXPECT_EQ(run.started, "notepad.exe|" + sandbox.temp.string() + "/\\morvane.reg|\n");
+    EXPECT_EQ(run.started, "System32/notepad.exe|" + sandbox.temp.string() + "/\\morvane.reg|\n");
     EXPECT_TRUE(std::filesystem::exists(sandbox.script()));
 }
 
@@ -143,8 +151,30 @@ TEST(MainFlow, QuotesAScriptPathWithSpaces)
     const auto temp = sandbox.root / "Temp Dir of A User";
     std::filesystem::create_directories(temp);
     const ProgramRun run = run_program(sandbox, write_report(sandbox, 2) + "\ny\nOK\n", 2, temp);
-    EXPECT_EQ(run.started, "notepad.exe|" + temp.string() + "/\\morvane.reg|\nregedit.exe|-s|" + temp.string() +
-                               "/\\morvane.reg|\n");
+    EXPECT_EQ(run.started, "SysWOW64/regedit.exe|-s|" + temp.string() + "/\\morvane.reg|\nSystem32/notepad.exe|" +
+                               temp.string() + "/\\morvane.reg|\n");
+}
+
+TEST(MainFlow, StartsTheRegistryEditorOfTheReportsView)
+{
+    struct Case {
+        const char* first_line;
+        bool wow64;
+        const char* editor;
+    };
+    for (const Case& c : {Case{"Regshot 1.9.0 x64 Unicode", true, "Windows"},
+                          Case{"Regshot 1.9.1 x64 ANSI (beta r321)", true, "Windows"},
+                          Case{"Regshot 1.9.0 x86 ANSI", true, "SysWOW64"},
+                          Case{"Regshot 1.8.2 x64ANSI", true, "SysWOW64"},
+                          Case{"Comments: x64 ", true, "SysWOW64"},
+                          Case{"Regshot 1.9.0 x86 ANSI", false, "Windows"}}) {
+        test::Sandbox sandbox;
+        const auto report = sandbox.work / "report.txt";
+        test::write_bytes(report, c.first_line + std::string("\r\n") + report_with_keys(1));
+        const ProgramRun run = run_program(sandbox, report.string() + "\nno\nok\n", 1, sandbox.temp, "", c.wow64);
+        EXPECT_EQ(run.started, c.editor + std::string("/regedit.exe|-s|") + sandbox.temp.string() + "/\\morvane.reg|\n")
+            << c.first_line;
+    }
 }
 
 TEST(MainFlow, EndsWithoutAScriptWhenNoReportIsChosen)

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <iconv.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -24,6 +26,33 @@ std::string read_bytes(const std::filesystem::path& path)
 void write_bytes(const std::filesystem::path& path, const std::string& bytes)
 {
     std::ofstream(path, std::ios::binary) << bytes;
+}
+
+namespace {
+std::string convert(const char* to, const char* from, std::string text)
+{
+    const iconv_t converter = iconv_open(to, from);
+    EXPECT_NE(converter, reinterpret_cast<iconv_t>(-1));
+    std::string out(text.size() * 4 + 4, '\0');
+    char* in = text.data();
+    char* put = out.data();
+    std::size_t in_left = text.size();
+    std::size_t out_left = out.size();
+    EXPECT_NE(iconv(converter, &in, &in_left, &put, &out_left), static_cast<std::size_t>(-1)) << text;
+    iconv_close(converter);
+    out.resize(out.size() - out_left);
+    return out;
+}
+}  // namespace
+
+std::string utf16le(const std::string& utf8)
+{
+    return convert("UTF-16LE", "UTF-8", utf8);
+}
+
+std::string utf8_from_utf16le(const std::string& utf16)
+{
+    return convert("UTF-8", "UTF-16LE", utf16);
 }
 
 std::string crlf_lines(std::initializer_list<std::string> lines)

@@ -11,6 +11,10 @@ namespace test {
 std::string read_bytes(const std::filesystem::path& path);
 void write_bytes(const std::filesystem::path& path, const std::string& bytes);
 
+// UTF-8 to UTF-16LE and back, by the C library's converter.
+std::string utf16le(const std::string& utf8);
+std::string utf8_from_utf16le(const std::string& utf16);
+
 // Joins lines with CR LF, ending the last one too.
 std::string crlf_lines(std::initializer_list<std::string> lines);
 

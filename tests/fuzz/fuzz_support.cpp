@@ -67,6 +67,10 @@ void reset_state()
     std::memset(report_path, 0, sizeof report_path);
     std::memset(script_path, 0, sizeof script_path);
     line_continues = false;
+    line_length = 0;
+    report_encoding = ReportEncoding::ansi;
+    report_from_x64 = false;
+    report_tag_count = 0;
     key_count = 0;
     input_file = invalid_file;
     ::script_file = invalid_file;

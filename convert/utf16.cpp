@@ -1,0 +1,94 @@
+// UTF-16LE to UTF-8 and back.
+#include "convert/utf16.h"
+
+namespace {
+
+std::uint32_t unit_at(const char* bytes, std::uint32_t offset)
+{
+    return static_cast<unsigned char>(bytes[offset]) | static_cast<unsigned char>(bytes[offset + 1]) << 8;
+}
+
+bool is_high_surrogate(std::uint32_t unit)
+{
+    return unit >= 0xD800 && unit < 0xDC00;
+}
+
+bool is_low_surrogate(std::uint32_t unit)
+{
+    return unit >= 0xDC00 && unit < 0xE000;
+}
+
+char* put_utf8(char* text, std::uint32_t code)
+{
+    if (code < 0x80) {
+        *text++ = static_cast<char>(code);
+    } else if (code < 0x800) {
+        *text++ = static_cast<char>(0xC0 | code >> 6);
+        *text++ = static_cast<char>(0x80 | (code & 0x3F));
+    } else if (code < 0x10000) {
+        *text++ = static_cast<char>(0xE0 | code >> 12);
+        *text++ = static_cast<char>(0x80 | (code >> 6 & 0x3F));
+        *text++ = static_cast<char>(0x80 | (code & 0x3F));
+    } else {
+        *text++ = static_cast<char>(0xF0 | code >> 18);
+        *text++ = static_cast<char>(0x80 | (code >> 12 & 0x3F));
+        *text++ = static_cast<char>(0x80 | (code >> 6 & 0x3F));
+        *text++ = static_cast<char>(0x80 | (code & 0x3F));
+    }
+    return text;
+}
+
+char* put_unit(char* bytes, std::uint32_t unit)
+{
+    *bytes++ = static_cast<char>(unit & 0xFF);
+    *bytes++ = static_cast<char>(unit >> 8);
+    return bytes;
+}
+
+}  // namespace
+
+bool utf16_to_utf8(const char* bytes, std::uint32_t length, char* text, std::uint32_t& units)
+{
+    bool exact = length % 2 == 0;
+    std::uint32_t offset = 0;
+    for (; offset + 1 < length; offset += 2) {
+        std::uint32_t code = unit_at(bytes, offset);
+        if (code == 0)
+            break;
+        if (is_high_surrogate(code) && offset + 3 < length && is_low_surrogate(unit_at(bytes, offset + 2))) {
+            offset += 2;
+            code = 0x10000 + ((code - 0xD800) << 10) + (unit_at(bytes, offset) - 0xDC00);
+        } else if (is_high_surrogate(code) || is_low_surrogate(code)) {
+            // A byte that UTF-8 never holds: the text then matches no tag.
+            exact = false;
+            *text++ = '\xFF';
+            continue;
+        }
+        text = put_utf8(text, code);
+    }
+    *text = '\0';
+    units = offset / 2;
+    return exact;
+}
+
+std::uint32_t utf8_to_utf16(const char*& text, const char* end, char* bytes, std::uint32_t capacity)
+{
+    char* out = bytes;
+    while (text < end) {
+        const auto lead = static_cast<unsigned char>(*text);
+        const int trail = lead < 0x80 ? 0 : lead < 0xE0 ? 1 : lead < 0xF0 ? 2 : 3;
+        if (out + (trail == 3 ? 4 : 2) > bytes + capacity || text + trail >= end)
+            break;
+        std::uint32_t code = trail == 0 ? lead : lead & (0x3F >> trail);
+        for (int i = 1; i <= trail; ++i)
+            code = code << 6 | (static_cast<unsigned char>(text[i]) & 0x3F);
+        text += trail + 1;
+        if (code >= 0x10000) {
+            out = put_unit(out, 0xD800 + ((code - 0x10000) >> 10));
+            out = put_unit(out, 0xDC00 + ((code - 0x10000) & 0x3FF));
+        } else {
+            out = put_unit(out, code);
+        }
+    }
+    return static_cast<std::uint32_t>(out - bytes);
+}
