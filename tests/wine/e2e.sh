@@ -18,31 +18,54 @@ for i in $(seq 1 10); do added+=("HKLM\\SOFTWARE\\MorvaneTest\\App\\Part $i"); d
 staying=('HKCU\Software\MorvaneTest\Keep' 'HKLM\SOFTWARE\MorvaneTest\Sibling' 'HKLM\SOFTWARE\MorvaneUnrelated\Data')
 
 crlf() { printf '%s\r\n' "$@"; }
-report=$WORK/prefix/drive_c/report.txt
-{
-  crlf 'Regshot 1.9.0 x86 ANSI' '' '----------------------------------' 'Keys deleted: 1' \
+to_utf16() { iconv -f UTF-8 -t UTF-16LE; }
+# A report in RegShot's layout, titled $1, whose added section lists $2...
+write_report() {
+  local title=$1
+  shift
+  crlf "$title" 'Comments: ' '' '----------------------------------' 'Keys deleted: 1' \
        '----------------------------------' 'HKLM\SOFTWARE\MorvaneTest\Sibling' '' \
-       '----------------------------------' 'Keys added: 13' '----------------------------------'
-  crlf "${added[@]}"
+       '----------------------------------' "Keys added: $(($# + 2))" '----------------------------------'
+  crlf "$@"
   crlf 'HKCU\Software\Decoy\HKLM\SOFTWARE\MorvaneUnrelated' 'HKCU\Software\MorvaneTest\Keep' ''
   crlf '----------------------------------' 'Values added: 1' '----------------------------------' \
        'HKLM\SOFTWARE\MorvaneTest\Sibling\Value: 1' ''
-} >"$report"
-
-expected_script=$WORK/expected.reg
-{
+}
+# The script those keys give, as an ANSI report would.
+write_script() {
+  local key
   crlf 'Windows Registry Editor Version 5.00' ''
-  for key in "${added[@]}"; do
+  for key in "$@"; do
     key=${key/#HKLM\\/HKEY_LOCAL_MACHINE\\}
     crlf "[-${key/#HKU\\/HKEY_USERS\\}]"
   done
-} >"$expected_script"
+}
+report=$WORK/prefix/drive_c/report.txt
+write_report 'Regshot 1.9.0 x64 ANSI' "${added[@]}" >"$report"
+expected_script=$WORK/expected.reg
+write_script "${added[@]}" >"$expected_script"
+
+# A regedit.exe and a notepad.exe beside morvane.exe and in the current
+# directory, which leave a mark when they run: the real ones must run instead.
+run_dir=$WORK/run
+app_dir=$WORK/prefix/drive_c/app
+mkdir -p "$run_dir" "$app_dir"
+planted_mark=$WORK/prefix/drive_c/planted-ran
+if host_runs_32bit; then compiler=i686-w64-mingw32-g++-win32; else compiler=x86_64-w64-mingw32-g++-win32; fi
+printf '%s\n' '#include <windows.h>' 'int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {' \
+  '  CloseHandle(CreateFileA("C:\\planted-ran", GENERIC_WRITE, 0, 0, CREATE_ALWAYS, 0, 0));' '  return 0;' '}' \
+  >"$WORK/planted.cpp"
+"$compiler" -mwindows -o "$WORK/planted.exe" "$WORK/planted.cpp" || die "cannot build the planted program"
+for dir in "$app_dir" "$run_dir"; do
+  cp "$WORK/planted.exe" "$dir/regedit.exe"
+  cp "$WORK/planted.exe" "$dir/notepad.exe"
+done
+cp "$MORVANE_EXE" "$app_dir/morvane.exe"
+MORVANE_EXE=$app_dir/morvane.exe
 
 make_keys() {
   for key in "${added[@]}" "${staying[@]}"; do reg_add "$key" /f; done
 }
-run_dir=$WORK/run
-mkdir -p "$run_dir"
 passed=0 failed=0
 
 scenario() {
@@ -64,6 +87,64 @@ clean_run() {
   cmp "$script" "$expected_script" || die "morvane.reg differs from the expected script"
   for key in "${added[@]}"; do ! key_exists "$key" || die "$key is still there"; done
   for key in "${staying[@]}"; do key_exists "$key" || die "$key is gone"; done
+  [ ! -e "$planted_mark" ] || die "a planted program ran"
+}
+
+# Key names that only a Unicode report carries, from RegShot's Unicode build
+# (UTF-16LE, no byte-order mark). Notepad is opened on the script first.
+unicode_names() {
+  local parent='HKLM\SOFTWARE\MorvaneUnicode' names=('Café' 'Привет' '日本語') keys=() name script window
+  for name in "${names[@]}"; do keys+=("$parent\\$name"); done
+  { printf '\xff\xfe'; write_script "${keys[@]}" "$parent\\Keep" | sed 's/\[-/[/' | to_utf16; } \
+    >"$WORK/prefix/drive_c/unicode-keys.reg"
+  reg import 'C:\unicode-keys.reg' || die "cannot create the Unicode keys"
+  write_report 'Regshot 1.9.0 x64 Unicode' "${keys[@]}" | to_utf16 >"$WORK/prefix/drive_c/unicode.txt"
+  { printf '\xff\xfe'; write_script "${keys[@]}" | to_utf16; } >"$WORK/expected-unicode.reg"
+  script=$(unix_path "$(wine_temp_dir)\\morvane.reg")
+  morvane_start "$run_dir"
+  expect_message "$TAGS_MISSING" Return
+  answer_dialog 'C:\unicode.txt'
+  expect_message "$EDIT" y
+  window=$(wait_window 'morvane.reg - Notepad')
+  expect_message "$(cleaning 3)" Return
+  xdotool windowfocus --sync "$window" key alt+F4
+  morvane_expect_exit 0
+  cmp "$script" "$WORK/expected-unicode.reg" || die "morvane.reg differs from the expected UTF-16 script"
+  reg export "$parent" 'C:\unicode-left.reg' /y || die "cannot export $parent"
+  local left
+  left=$(iconv -f UTF-16LE -t UTF-8 "$WORK/prefix/drive_c/unicode-left.reg" | grep '^\[' | tr -d '\r')
+  for name in "${names[@]}"; do ! grep -qF "\\$name]" <<<"$left" || die "$name is still there"; done
+  grep -qF 'MorvaneUnicode\Keep]' <<<"$left" || die "the key that was not added is gone"
+  [ ! -e "$planted_mark" ] || die "a planted program ran"
+}
+
+# The same path in both registry views: the report's title says in which
+# one RegShot saw it.
+registry_views() {
+  local key='HKLM\SOFTWARE\MorvaneView\Key' title
+  for title in 'Regshot 1.9.0 x64 Unicode' 'Regshot 1.9.0 x86 Unicode'; do
+    reg_add "$key" /reg:64 /f
+    reg_add "$key" /reg:32 /f
+    write_report "$title" "$key" | to_utf16 >"$WORK/prefix/drive_c/view.txt"
+    morvane_start "$run_dir"
+    expect_message "$TAGS_MISSING" Return
+    answer_dialog 'C:\view.txt'
+    expect_message "$EDIT" n
+    expect_message "$(cleaning 1)" Return
+    morvane_expect_exit 0
+    timeout 60 wineserver -w
+    if [ "$title" = 'Regshot 1.9.0 x64 Unicode' ]; then
+      ! key_exists "$key" /reg:64 || die "x64 report: the 64-bit view's key is still there"
+      key_exists "$key" /reg:32 || die "x64 report: the 32-bit view's key is gone"
+    else
+      key_exists "$key" /reg:64 || die "x86 report: the 64-bit view's key is gone"
+      if host_runs_32bit; then
+        ! key_exists "$key" /reg:32 || die "x86 report: the 32-bit view's key is still there"
+      else
+        echo "   (this host cannot run Wine's 32-bit registry editor: the 32-bit view's key stays)"
+      fi
+    fi
+  done
 }
 
 cancel_dialog() {
@@ -103,5 +184,7 @@ scenario "clean after confirmation" clean_run
 scenario "cancel in the open-file dialog" cancel_dialog
 scenario "cancel on the confirmation" cancel_cleaning
 scenario "temporary directory with a space" temp_with_space
+scenario "Unicode report with non-ASCII key names, edited first" unicode_names
+scenario "the registry view that the report names" registry_views
 echo "wine: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]
