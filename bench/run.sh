@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Times the native program against a one-pass awk script on a generated
 # report, side by side over several rounds, and checks that both write the
-# same bytes. Usage: bench/run.sh [keys, default 1000000] [rounds, default 5]
+# same bytes; then times the same report as RegShot's Unicode builds write
+# it (UTF-16LE). Usage: bench/run.sh [keys, default 1000000] [rounds, default 5]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 keys=${1:-1000000}
@@ -13,27 +14,35 @@ awk_bin=$(command -v mawk || command -v awk)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 "$awk_bin" -v keys="$keys" -f bench/make_report.awk >"$work/report.txt"
+iconv -f UTF-8 -t UTF-16LE "$work/report.txt" >"$work/unicode.txt"
 printf '%s\nno\ncancel\n' "$work/report.txt" >"$work/answers"
-echo "report: $keys keys, $(stat -c %s "$work/report.txt") bytes; awk: $awk_bin"
+printf '%s\nno\ncancel\n' "$work/unicode.txt" >"$work/unicode-answers"
+echo "report: $keys keys, $(stat -c %s "$work/report.txt") bytes (UTF-16LE: $(stat -c %s "$work/unicode.txt")); awk: $awk_bin"
 
 now() { date +%s%N; }
 run_morvane() {
-  (cd "$work" && TMPDIR="$work" /usr/bin/time -f %M -o "$work/rss" "$program" <answers >/dev/null)
+  (cd "$work" && TMPDIR="$work" /usr/bin/time -f %M -o "$work/rss" "$program" <"${1:-answers}" >/dev/null)
 }
 run_awk() { "$awk_bin" -f bench/convert.awk "$work/report.txt" >"$work/awk.reg"; }
 
-morvane_times=() awk_times=() peak=0
+morvane_times=() awk_times=() unicode_times=() peak=0
+track_peak() { rss=$(cat "$work/rss"); [ "$rss" -le "$peak" ] || peak=$rss; }
 for round in $(seq 1 "$rounds"); do
-  start=$(now); run_morvane; morvane_times+=($(($(now) - start)))
-  rss=$(cat "$work/rss"); [ "$rss" -le "$peak" ] || peak=$rss
+  start=$(now); run_morvane; morvane_times+=($(($(now) - start))); track_peak
   start=$(now); run_awk; awk_times+=($(($(now) - start)))
 done
 cmp "$work/morvane.reg" "$work/awk.reg" || { echo "FAIL: the outputs differ" >&2; exit 1; }
+for round in $(seq 1 "$rounds"); do
+  start=$(now); run_morvane unicode-answers; unicode_times+=($(($(now) - start))); track_peak
+done
+{ printf '\xff\xfe'; iconv -f UTF-8 -t UTF-16LE "$work/awk.reg"; } | cmp - "$work/morvane.reg" ||
+  { echo "FAIL: the UTF-16LE script is not the ANSI one in UTF-16LE" >&2; exit 1; }
 
 median() { printf '%s\n' "$@" | sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
-m=$(median "${morvane_times[@]}") a=$(median "${awk_times[@]}")
-awk -v m="$m" -v a="$a" -v peak="$peak" -v rounds="$rounds" 'BEGIN {
+m=$(median "${morvane_times[@]}") a=$(median "${awk_times[@]}") u=$(median "${unicode_times[@]}")
+awk -v m="$m" -v a="$a" -v u="$u" -v peak="$peak" -v rounds="$rounds" 'BEGIN {
   printf "median of %d rounds: morvane %.3f s, awk %.3f s, ratio %.2f\n", rounds, m / 1e9, a / 1e9, m / a
+  printf "UTF-16LE report: morvane %.3f s, %.2f times the ANSI run\n", u / 1e9, u / m
   printf "morvane peak memory: %.1f MB\n", peak / 1024
 }'
-echo "outputs identical: $(grep -c '^\[-' "$work/morvane.reg") entries"
+echo "outputs identical: $(grep -c "^\\[-" "$work/awk.reg") entries"

@@ -1,7 +1,9 @@
 // The cleaning-script builder: report section in, registry deletion entries out.
 #include "convert/cleaning_script.h"
 
+#include <algorithm>
 #include <cstring>
+#include <string_view>
 
 #include "convert/line_reader.h"
 #include "convert/utf16.h"
@@ -16,8 +18,8 @@ constexpr std::uint32_t temp_path_size = 200;
 
 // A report writes a root either short or in full; both become the full name.
 struct RootName {
-    const char* written_in_report;
-    const char* full;
+    std::string_view written_in_report;
+    std::string_view full;
 };
 constexpr RootName root_names[] = {
     {"HKLM", "HKEY_LOCAL_MACHINE"},
@@ -58,9 +60,9 @@ void write_text(const char* text, std::size_t length)
         write_file(script_file, units, utf8_to_utf16(text, end, units, sizeof units));
 }
 
-void write_text(const char* text)
+void write_text(std::string_view text)
 {
-    write_text(text, std::strlen(text));
+    write_text(text.data(), text.size());
 }
 
 bool read_report_line(ReportLine& line)
@@ -149,26 +151,39 @@ const char* key_of(const char* line)
 const RootName* root_of(const char* key)
 {
     for (const RootName& root : root_names) {
-        const std::size_t length = std::strlen(root.written_in_report);
-        if (std::strncmp(key, root.written_in_report, length) == 0 && key[length] == '\\')
+        const std::size_t length = root.written_in_report.size();
+        if (std::strncmp(key, root.written_in_report.data(), length) == 0 && key[length] == '\\')
             return &root;
     }
     return nullptr;
 }
 
+// A key names exactly one key when no line break stands in it and no key
+// name in its path is empty (a closing backslash, or two in a row): the
+// registry editor would delete a parent of the key instead, or the whole
+// hive. Gives the length of a key that does.
+bool names_one_key(const char* tail, std::size_t& length)
+{
+    const char* c = tail;
+    for (; *c != '\0'; ++c) {
+        if (*c == '\r' || *c == '\n' || (*c == '\\' && (c[1] == '\\' || c[1] == '\0')))
+            return false;
+    }
+    length = static_cast<std::size_t>(c - tail);
+    return length >= 2;
+}
+
 // Only a line that opens with a root name names a key: a root name further
-// in belongs to some other key. A path with an empty key name in it (a
-// closing backslash, or two in a row) names none: the registry editor would
-// delete a parent of the key instead, or the whole hive.
+// in belongs to some other key.
 void write_entry_for(const ReportLine& line)
 {
     const char* key = key_of(line.text);
     const RootName* root = root_of(key);
-    if (root == nullptr || !line.whole || std::strpbrk(key, "\r\n"))
+    if (root == nullptr || !line.whole)
         return;
-    const char* tail = key + std::strlen(root->written_in_report);
-    const std::size_t length = std::strlen(tail);
-    if (length < 2 || tail[length - 1] == '\\' || std::strstr(tail, "\\\\"))
+    const char* tail = key + root->written_in_report.size();
+    std::size_t length = 0;
+    if (!names_one_key(tail, length))
         return;
     write_text("[-");
     write_text(root->full);
@@ -193,8 +208,11 @@ void convert_section()
             write_entry_for(held);
         if (line.characters == wrap_length) {
             wrap = carries_on ? Wrap::cut : Wrap::maybe_cut;
+            // wrap_length characters always fit; the bound only keeps it so.
+            const std::size_t size = std::min(std::strlen(line.text), sizeof held_line - 1);
+            std::memcpy(held_line, line.text, size);
+            held_line[size] = '\0';
             held = {held_line, line.characters, line.whole, false};
-            std::strcpy(held_line, line.text);
             continue;
         }
         wrap = Wrap::none;

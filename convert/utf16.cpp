@@ -55,6 +55,10 @@ bool utf16_to_utf8(const char* bytes, std::uint32_t length, char* text, std::uin
         std::uint32_t code = unit_at(bytes, offset);
         if (code == 0)
             break;
+        if (code < 0x80) {
+            *text++ = static_cast<char>(code);
+            continue;
+        }
         if (is_high_surrogate(code) && offset + 3 < length && is_low_surrogate(unit_at(bytes, offset + 2))) {
             offset += 2;
             code = 0x10000 + ((code - 0xD800) << 10) + (unit_at(bytes, offset) - 0xDC00);
@@ -74,10 +78,17 @@ bool utf16_to_utf8(const char* bytes, std::uint32_t length, char* text, std::uin
 std::uint32_t utf8_to_utf16(const char*& text, const char* end, char* bytes, std::uint32_t capacity)
 {
     char* out = bytes;
+    char* const limit = bytes + capacity;
     while (text < end) {
         const auto lead = static_cast<unsigned char>(*text);
+        if (lead < 0x80 && out + 2 <= limit) {
+            *out++ = static_cast<char>(lead);
+            *out++ = '\0';
+            ++text;
+            continue;
+        }
         const int trail = lead < 0x80 ? 0 : lead < 0xE0 ? 1 : lead < 0xF0 ? 2 : 3;
-        if (out + (trail == 3 ? 4 : 2) > bytes + capacity || text + trail >= end)
+        if (out + (trail == 3 ? 4 : 2) > limit || text + trail >= end)
             break;
         std::uint32_t code = trail == 0 ? lead : lead & (0x3F >> trail);
         for (int i = 1; i <= trail; ++i)

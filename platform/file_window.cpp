@@ -8,7 +8,7 @@
 
 namespace {
 
-constexpr std::uint32_t window_size = std::uint32_t{64} * 1024;
+constexpr std::uint32_t window_size = std::uint32_t{256} * 1024;
 
 struct OpenFile {
     std::int64_t position = 0;

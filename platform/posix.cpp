@@ -188,8 +188,8 @@ std::uint32_t ansi_to_utf16le(const char* text, std::uint32_t length, char* byte
     for (std::uint32_t i = 0; i < length; ++i) {
         const auto byte = static_cast<unsigned char>(text[i]);
         const std::uint16_t unit = byte >= 0x80 && byte < 0xA0 ? high[byte - 0x80] : byte;
-        bytes[2 * i] = static_cast<char>(unit & 0xFF);
-        bytes[2 * i + 1] = static_cast<char>(unit >> 8);
+        bytes[std::size_t{2} * i] = static_cast<char>(unit & 0xFF);
+        bytes[std::size_t{2} * i + 1] = static_cast<char>(unit >> 8);
     }
     return 2 * length;
 }
@@ -207,7 +207,7 @@ bool show_open_file_dialog(const OpenFileDialog& dialog)
 // never looked up in the search path.
 void start_program(const char* command_line, ShowMode)
 {
-    char words[1024];
+    char words[1024] = {};
     char* argv[64];
     std::size_t argc = 0;
     std::size_t used = 0;

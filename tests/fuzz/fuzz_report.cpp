@@ -29,6 +29,7 @@ void check_entry(const std::string& entry, const std::set<std::string>& lines)
             continue;
         const std::string tail = key.substr(root.full.size());
         fuzz::check(tail.size() > 1, "a key below the root");
+        fuzz::check(tail.back() != '\\' && tail.find("\\\\") == std::string::npos, "no empty key name");
         fuzz::check(lines.count(root.short_name + tail) || lines.count(root.full + tail),
                     "the key of a report line");
         return;
@@ -65,9 +66,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         fuzz::check(!returned, "a script when the run goes on");
         return 0;
     }
-    const std::string written = fuzz::read_bytes(script);
+    // The script is UTF-16LE exactly when the report is; then both are
+    // compared as UTF-8.
+    const bool utf16 = size >= 2 && ((data[0] == 0xFF && data[1] == 0xFE) || (data[0] != 0 && data[1] == 0));
+    std::string written = fuzz::read_bytes(script);
+    if (utf16) {
+        fuzz::check(written.rfind("\xFF\xFE", 0) == 0, "a byte-order mark first");
+        fuzz::check(fuzz::utf16le_to_utf8(written.substr(2), written), "a script in UTF-16LE");
+    }
     fuzz::check(written.rfind(header, 0) == 0, "the header first");
-    const std::set<std::string> lines = fuzz::lines_of(data, size, true);
+    const std::set<std::string> lines = utf16 ? fuzz::utf16_lines_of(data, size) : fuzz::lines_of(data, size, true);
     int entries = 0;
     for (std::size_t start = 40; start < written.size(); ++entries) {
         const std::size_t end = written.find("\r\n", start);

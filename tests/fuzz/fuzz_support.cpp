@@ -1,6 +1,8 @@
 // What the fuzz targets share.
 #include "tests/fuzz/fuzz_support.h"
 
+#include <iconv.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -91,6 +93,52 @@ std::set<std::string> lines_of(const std::uint8_t* data, std::size_t size, bool 
             line.erase(0, std::min(line.find_first_not_of(" \t"), line.size()));
         lines.insert(line);
         start = end + 2;
+    }
+    return lines;
+}
+
+bool utf16le_to_utf8(const std::string& utf16, std::string& utf8)
+{
+    const iconv_t converter = iconv_open("UTF-8", "UTF-16LE");
+    check(converter != reinterpret_cast<iconv_t>(-1), "a UTF-16LE converter");
+    std::string in_copy = utf16;
+    utf8.assign(utf16.size() * 2 + 4, '\0');
+    char* in = in_copy.data();
+    char* out = utf8.data();
+    std::size_t in_left = in_copy.size();
+    std::size_t out_left = utf8.size();
+    const bool converted = iconv(converter, &in, &in_left, &out, &out_left) != static_cast<std::size_t>(-1);
+    iconv_close(converter);
+    utf8.resize(utf8.size() - out_left);
+    return converted;
+}
+
+std::set<std::string> utf16_lines_of(const std::uint8_t* data, std::size_t size)
+{
+    std::string bytes(reinterpret_cast<const char*>(data), size);
+    if (bytes.rfind("\xFF\xFE", 0) == 0)
+        bytes.erase(0, 2);
+    std::set<std::string> lines;
+    std::size_t start = 0;
+    while (start <= bytes.size()) {
+        std::size_t end = start;
+        while (end + 3 < bytes.size() && bytes.compare(end, 4, std::string("\r\0\n\0", 4)) != 0)
+            end += 2;
+        if (end + 3 >= bytes.size())
+            end = bytes.size();
+        std::string line = bytes.substr(start, end - start);
+        for (std::size_t unit = 0; unit + 1 < line.size(); unit += 2) {
+            if (line[unit] == '\0' && line[unit + 1] == '\0') {
+                line.resize(unit);
+                break;
+            }
+        }
+        std::string text;
+        if (utf16le_to_utf8(line, text)) {
+            text.erase(0, std::min(text.find_first_not_of(" \t"), text.size()));
+            lines.insert(text);
+        }
+        start = end + 4;
     }
     return lines;
 }

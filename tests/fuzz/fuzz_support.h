@@ -26,6 +26,11 @@ void reset_state();
 // leading spaces and tabs dropped.
 std::set<std::string> lines_of(const std::uint8_t* data, std::size_t size, bool drop_leading_blanks);
 
+// The same for a UTF-16LE report, as UTF-8; lines that do not convert are
+// left out.
+std::set<std::string> utf16_lines_of(const std::uint8_t* data, std::size_t size);
+bool utf16le_to_utf8(const std::string& utf16, std::string& utf8);
+
 void check(bool condition, const char* what);
 
 }  // namespace fuzz
