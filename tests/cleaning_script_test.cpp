@@ -197,21 +197,31 @@ TEST(CleaningScript, NeverNamesAKeyThatRegShotCut)
 
 TEST(CleaningScript, ReadsReportsOfRegShotsUnicodeBuilds)
 {
-    const std::string report = crlf_lines({"Regshot 1.9.0 x64 Unicode", "Comments: ", "", "--", "Keys added: 2", "--",
-                                           "HKLM\\SOFTWARE\\Café", "HKU\\S-1\\Ключ", ""});
     const std::string expected = "\xFF\xFE" + test::utf16le(script_header + "[-HKEY_LOCAL_MACHINE\\SOFTWARE\\Café]\r\n"
                                                                           "[-HKEY_USERS\\S-1\\Ключ]\r\n");
-    for (const std::string& mark : {std::string(), std::string("\xFF\xFE")}) {
+    struct Case {
+        std::string mark;
+        std::string tag;  // in tags.ini's code page, Windows-1252 for the native build
+        std::string heading;
+        std::string decoy;  // a heading before it that the tag must not match
+    };
+    for (const Case& c : {Case{"", "Keys added", "Keys added: 2", "Keys deleted: 1"},
+                          Case{"\xFF\xFE", "Keys added", "Keys added: 2", "Keys deleted: 1"},
+                          Case{"", "Schl\xFCssel hinzugef\xFCgt", "Schlüssel hinzugefügt: 2", "Keys added: 1"}}) {
+        const std::string report = crlf_lines({"Regshot 1.9.0 x64 Unicode", "Comments: ", "", "--", c.decoy,
+                                               "HKLM\\SOFTWARE\\Before", "", c.heading, "--", "HKLM\\SOFTWARE\\Café",
+                                               "HKU\\S-1\\Ключ", ""});
         test::Sandbox sandbox;
-        test::write_bytes(sandbox.work / "report.txt", mark + test::utf16le(report));
+        test::write_bytes(sandbox.work / "report.txt", c.mark + test::utf16le(report));
         const test::Outcome outcome = test::run_isolated(sandbox, [&] {
-            use_standard_tag();
+            std::strcpy(tag_list.tags[0], c.tag.c_str());
+            tag_list.count = 1;
             std::strcpy(report_path, "report.txt");
             build_cleaning_script();
             std::printf("key_count=%d x64=%d\n", key_count, report_from_x64);
         });
-        EXPECT_EQ(outcome.output, "key_count=2 x64=1\n");
-        EXPECT_EQ(test::read_bytes(sandbox.script()), expected);
+        EXPECT_EQ(outcome.output, "key_count=2 x64=1\n") << c.heading;
+        EXPECT_EQ(test::read_bytes(sandbox.script()), expected) << c.heading;
     }
     // A lone surrogate, or a last odd byte, cannot be carried into a name.
     const std::string lone = test::utf16le("HKLM\\SOFTWARE\\A") + std::string("\x00\xD8", 2) + test::utf16le("\r\n");
