@@ -113,6 +113,20 @@ TEST(CleaningScript, ConvertsTheSampleReportByteForByte)
                               "[-HKEY_USERS\\S-1-5-21-0-0-0-1000\\Software\\Fernwick\\Notes\\Recent Files]\r\n");
 }
 
+// Reports that RegShot 1.9's x64 builds wrote under Wine after keys were
+// added, and the scripts they must give (checked entry by entry): two keys
+// longer than 1000 characters, one cut on a separator, are left out. The
+// ANSI build could not open the keys whose names are not in the code page.
+TEST(CleaningScript, ConvertsRealRegShotReportsByteForByte)
+{
+    for (const auto& [build, count] : {std::pair{"unicode", 16}, std::pair{"ansi", 12}}) {
+        const std::string data = MORVANE_SOURCE_DIR "/tests/data/regshot-x64-" + std::string(build);
+        const Conversion result = convert(test::read_bytes(data + ".txt"));
+        EXPECT_EQ(result.outcome.output, "key_count=" + std::to_string(count) + "\n");
+        EXPECT_EQ(result.script, test::read_bytes(data + ".reg")) << build;
+    }
+}
+
 TEST(CleaningScript, WritesOneEntryForEachKeyUnderTheTwoRoots)
 {
     EXPECT_EQ(entries_for({"HKLM\\SOFTWARE\\A", "HKEY_LOCAL_MACHINE\\SOFTWARE\\B", "HKU\\S-1-5-18\\C",
