@@ -32,7 +32,10 @@ constexpr RootName root_names[] = {
 struct ReportLine {
     const char* text;
     std::uint32_t characters;  // bytes of an ANSI report, units of a UTF-16 one
-    bool whole;                // neither longer than a chunk nor holding a character that did not convert
+    // Neither longer than a chunk, nor cut short by a zero, nor holding a
+    // character that did not convert: a key named by part of it would be
+    // another key, a parent of the one listed.
+    bool whole;
     bool empty;
 };
 
@@ -71,13 +74,13 @@ bool read_report_line(ReportLine& line)
         if (!read_line_start(line_buffer, input_file))
             return false;
         const auto length = static_cast<std::uint32_t>(std::strlen(line_buffer));
-        line = {line_buffer, length, !line_continues, length == 0 && !line_continues};
+        line = {line_buffer, length, length == line_length && !line_continues, length == 0 && !line_continues};
         return true;
     }
     if (!read_line_start(line_buffer, input_file, read_utf16_line))
         return false;
     std::uint32_t units = 0;
-    const bool exact = utf16_to_utf8(line_buffer, line_length, report_line, units);
+    const bool exact = utf16_to_utf8(line_buffer, line_length, report_line, units) && 2 * units == line_length;
     line = {report_line, units, exact && !line_continues, report_line[0] == '\0' && !line_continues};
     return true;
 }

@@ -165,9 +165,10 @@ TEST(CleaningScript, NamesExactlyTheKeyOfTheLineOrNothing)
 TEST(CleaningScript, RefusesKeysWithLineBreaksInside)
 {
     // Only CR LF ends a line: a lone CR or LF would split the entry and let
-    // the rest of the name pass for an entry of its own.
+    // the rest of the name pass for an entry of its own. A zero byte would
+    // cut the name down to a parent's.
     EXPECT_EQ(entries_for({"HKLM\\SOFTWARE\\A\n[-HKEY_LOCAL_MACHINE\\SOFTWARE]", "HKU\\S-1\\B\r",
-                           "HKLM\\SOFTWARE\\C"}),
+                           std::string("HKLM\\SOFTWARE\\Parent\0Child", 26), "HKLM\\SOFTWARE\\C"}),
               "[-HKEY_LOCAL_MACHINE\\SOFTWARE\\C]\r\n");
 }
 

@@ -2,6 +2,7 @@
 #include "tests/fuzz/fuzz_support.h"
 
 #include <iconv.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -26,11 +27,22 @@ namespace fuzz {
 namespace {
 std::filesystem::path work;
 std::filesystem::path temp;
-}
 
+std::filesystem::path root;
+
+void remove_sandbox()
+{
+    std::error_code ignored;
+    std::filesystem::remove_all(root, ignored);
+}
+}  // namespace
+
+// One sandbox per process: two fuzz runs at once must not share the report
+// and the script.
 void enter_sandbox()
 {
-    const auto root = std::filesystem::temp_directory_path() / "morvane-fuzz";
+    root = std::filesystem::temp_directory_path() / ("morvane-fuzz-" + std::to_string(getpid()));
+    std::atexit(remove_sandbox);
     work = root / "work";
     temp = root / "temp";
     std::filesystem::create_directories(work);
@@ -78,7 +90,7 @@ void reset_state()
     ::script_file = invalid_file;
 }
 
-std::set<std::string> lines_of(const std::uint8_t* data, std::size_t size, bool drop_leading_blanks)
+std::set<std::string> lines_of(const std::uint8_t* data, std::size_t size, bool as_report)
 {
     const std::string bytes(reinterpret_cast<const char*>(data), size);
     std::set<std::string> lines;
@@ -88,11 +100,13 @@ std::set<std::string> lines_of(const std::uint8_t* data, std::size_t size, bool 
         if (end == std::string::npos)
             end = bytes.size();
         std::string line = bytes.substr(start, end - start);
-        line = line.substr(0, line.find('\0'));
-        if (drop_leading_blanks)
-            line.erase(0, std::min(line.find_first_not_of(" \t"), line.size()));
-        lines.insert(line);
         start = end + 2;
+        if (!as_report) {
+            lines.insert(line.substr(0, line.find('\0')));
+        } else if (line.find('\0') == std::string::npos) {
+            line.erase(0, std::min(line.find_first_not_of(" \t"), line.size()));
+            lines.insert(line);
+        }
     }
     return lines;
 }
@@ -126,15 +140,9 @@ std::set<std::string> utf16_lines_of(const std::uint8_t* data, std::size_t size)
             end += 2;
         if (end + 3 >= bytes.size())
             end = bytes.size();
-        std::string line = bytes.substr(start, end - start);
-        for (std::size_t unit = 0; unit + 1 < line.size(); unit += 2) {
-            if (line[unit] == '\0' && line[unit + 1] == '\0') {
-                line.resize(unit);
-                break;
-            }
-        }
+        const std::string line = bytes.substr(start, end - start);
         std::string text;
-        if (utf16le_to_utf8(line, text)) {
+        if (utf16le_to_utf8(line, text) && text.find('\0') == std::string::npos) {
             text.erase(0, std::min(text.find_first_not_of(" \t"), text.size()));
             lines.insert(text);
         }

@@ -22,12 +22,13 @@ std::string read_bytes(const std::string& path);
 extern std::jmp_buf process_end;
 void reset_state();
 
-// The input's CR LF lines as strings read them (up to a zero byte), with
-// leading spaces and tabs dropped.
-std::set<std::string> lines_of(const std::uint8_t* data, std::size_t size, bool drop_leading_blanks);
+// The input's CR LF lines. Tags are read as strings, up to a zero byte; a
+// report's key lines lose their leading spaces and tabs, and a line with a
+// zero byte in it names no key.
+std::set<std::string> lines_of(const std::uint8_t* data, std::size_t size, bool as_report);
 
-// The same for a UTF-16LE report, as UTF-8; lines that do not convert are
-// left out.
+// The same for a UTF-16LE report, as UTF-8; lines with a zero unit, and
+// lines that do not convert, are left out.
 std::set<std::string> utf16_lines_of(const std::uint8_t* data, std::size_t size);
 bool utf16le_to_utf8(const std::string& utf16, std::string& utf8);
 
