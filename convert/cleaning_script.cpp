@@ -51,21 +51,17 @@ struct ReportLine {
 
 // The script is in the report's encoding, so that a UTF-16 report's keys
 // are named exactly, whatever their script.
-void write_text(const char* text, std::size_t length)
-{
-    if (report_encoding == ReportEncoding::ansi) {
-        write_file(script_file, text, static_cast<std::uint32_t>(length));
-        return;
-    }
-    const char* const end = text + length;
-    char units[1024];
-    while (text < end)
-        write_file(script_file, units, utf8_to_utf16(text, end, units, sizeof units));
-}
-
 void write_text(std::string_view text)
 {
-    write_text(text.data(), text.size());
+    if (report_encoding == ReportEncoding::ansi) {
+        write_file(script_file, text.data(), static_cast<std::uint32_t>(text.size()));
+        return;
+    }
+    const char* next = text.data();
+    const char* const end = next + text.size();
+    char units[1024];
+    while (next < end)
+        write_file(script_file, units, utf8_to_utf16(next, end, units, sizeof units));
 }
 
 bool read_report_line(ReportLine& line)
@@ -190,7 +186,7 @@ void write_entry_for(const ReportLine& line)
         return;
     write_text("[-");
     write_text(root->full);
-    write_text(tail, length);
+    write_text({tail, length});
     write_text("]\r\n");
     ++key_count;
 }

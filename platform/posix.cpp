@@ -88,6 +88,20 @@ long read_input_line(char* buffer, std::size_t size)
     return length;
 }
 
+// The stand-in's system directories come from the environment, so that
+// tests can put programs of their own there; unset, the call fails.
+std::uint32_t directory_from(const char* variable, char* buffer, std::uint32_t size)
+{
+    const char* directory = std::getenv(variable);
+    if (directory == nullptr || *directory == '\0')
+        return 0;
+    const std::size_t length = std::strlen(directory);
+    if (length + 1 > size)
+        return static_cast<std::uint32_t>(length + 1);
+    std::memcpy(buffer, directory, length + 1);
+    return static_cast<std::uint32_t>(length);
+}
+
 }  // namespace
 
 FileHandle open_file_for_reading(const char* name)
@@ -143,21 +157,6 @@ std::uint32_t get_temp_path(std::uint32_t size, char* buffer)
     return static_cast<std::uint32_t>(needed);
 }
 
-// The stand-in's system directories come from the environment, so that
-// tests can put programs of their own there; unset, the call fails.
-namespace {
-std::uint32_t directory_from(const char* variable, char* buffer, std::uint32_t size)
-{
-    const char* directory = std::getenv(variable);
-    if (directory == nullptr || *directory == '\0')
-        return 0;
-    const std::size_t length = std::strlen(directory);
-    if (length + 1 > size)
-        return static_cast<std::uint32_t>(length + 1);
-    std::memcpy(buffer, directory, length + 1);
-    return static_cast<std::uint32_t>(length);
-}
-}  // namespace
 
 std::uint32_t get_system_directory(char* buffer, std::uint32_t size)
 {

@@ -132,7 +132,6 @@ registry_views() {
     expect_message "$EDIT" n
     expect_message "$(cleaning 1)" Return
     morvane_expect_exit 0
-    timeout 60 wineserver -w
     if [ "$title" = 'Regshot 1.9.0 x64 Unicode' ]; then
       ! key_exists "$key" /reg:64 || die "x64 report: the 64-bit view's key is still there"
       key_exists "$key" /reg:32 || die "x64 report: the 32-bit view's key is gone"
