@@ -49,6 +49,10 @@ enum class ShowMode : int { hidden = 0, default_mode = 10 };
 // Starts the command line, whose first word is the program's full path, and
 // does not wait for it; failures are not reported.
 void start_program(const char* command_line, ShowMode show);
+// The same, for a program of the Windows directory that must be the one
+// named: 64-bit Windows would send a 32-bit process's start of it to the
+// 32-bit program of the same name in the WOW64 system directory.
+void start_program_as_named(const char* command_line, ShowMode show);
 
 [[noreturn]] void end_process(int status);
 

@@ -240,6 +240,11 @@ void start_program(const char* command_line, ShowMode)
     posix_spawn(&child, program, nullptr, nullptr, argv, environ);
 }
 
+void start_program_as_named(const char* command_line, ShowMode show)
+{
+    start_program(command_line, show);
+}
+
 // Weak, so that an in-process harness such as a fuzzer can take the run
 // back instead of ending the process.
 [[gnu::weak]] void end_process(int status)

@@ -108,6 +108,16 @@ void start_program(const char* command_line, ShowMode show)
     WinExec(command_line, static_cast<UINT>(show));
 }
 
+void start_program_as_named(const char* command_line, ShowMode show)
+{
+    // Fails on 32-bit Windows, which redirects nothing.
+    void* redirection = nullptr;
+    const bool disabled = Wow64DisableWow64FsRedirection(&redirection) != 0;
+    WinExec(command_line, static_cast<UINT>(show));
+    if (disabled)
+        Wow64RevertWow64FsRedirection(redirection);
+}
+
 void end_process(int status)
 {
     std::exit(status);

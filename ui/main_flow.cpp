@@ -27,14 +27,14 @@ std::uint32_t registry_editor_directory(char* directory)
 // regedit.exe saved beside this program would run with its rights. Both
 // paths are quoted, since either may hold spaces.
 void start_with_script(std::uint32_t directory_length, const char* directory, const char* program,
-                       const char* options, ShowMode show)
+                       const char* options, ShowMode show, void (*start)(const char*, ShowMode) = start_program)
 {
     if (directory_length == 0 || directory_length >= path_size)
         return;
     char command_line[2 * path_size + 32];
     std::snprintf(command_line, sizeof command_line, "\"%s\\%s\"%s \"%s\"", directory, program, options,
                   script_path);
-    start_program(command_line, show);
+    start(command_line, show);
 }
 
 }  // namespace
@@ -58,6 +58,7 @@ int main_flow()
                   "Warning: if you are editing 'morvane.reg', close it NOW.",
                   key_count);
     if (prompt_user(question, style_ok_cancel) == button_ok)
-        start_with_script(registry_editor_directory(directory), directory, "regedit.exe", " -s", ShowMode::hidden);
+        start_with_script(registry_editor_directory(directory), directory, "regedit.exe", " -s", ShowMode::hidden,
+                          start_program_as_named);
     return 0;
 }
