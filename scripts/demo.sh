@@ -22,7 +22,10 @@ trap wine_teardown EXIT
 cp samples/regshot-report.txt "$WINEPREFIX/drive_c/regshot-report.txt"
 # The keys of the sample's added section, as RegShot would have found them.
 mapfile -t keys < <(tr -d '\r' <samples/regshot-report.txt | sed -n '/^Keys added/,/^$/p' | grep '^HK')
-for key in "${keys[@]}"; do reg_add "$key" /f; done
+# The sample is an x64 report: its HKLM keys are in the 64-bit view, which
+# a 32-bit reg.exe names with /reg:64. HKU is the same in both views.
+view_of() { case $1 in HKLM\\*) echo /reg:64 ;; esac; }
+for key in "${keys[@]}"; do reg_add "$key" $(view_of "$key") /f; done
 
 mkdir -p "$WORK/run"
 if [ -n "$interactive" ]; then
@@ -46,5 +49,5 @@ echo "== morvane.reg"
 if [ -f "$script" ]; then tr -d '\r' <"$script"; else echo "(not written)"; fi
 echo "== the keys of the report's added section"
 for key in "${keys[@]}"; do
-  if key_exists "$key"; then echo "still there: $key"; else echo "gone:        $key"; fi
+  if key_exists "$key" $(view_of "$key"); then echo "still there: $key"; else echo "gone:        $key"; fi
 done

@@ -21,5 +21,6 @@ for target in report tags; do
     -dict="$PWD/tests/fuzz/report.dict" -max_len=20000 -max_total_time="$seconds" -print_final_stats=1 \
     -artifact_prefix="$PWD/build/fuzz/" 2>"build/fuzz/fuzz_$target.log" ||
     { tail -n 40 "build/fuzz/fuzz_$target.log"; exit 1; }
-  grep -E '^stat::number_of_executed_units|^Done' "build/fuzz/fuzz_$target.log"
+  # The log quotes the inputs, which may be binary.
+  grep -aE '^stat::number_of_executed_units|^Done' "build/fuzz/fuzz_$target.log"
 done

@@ -28,13 +28,14 @@ step "static checks" bash scripts/check.sh
 step "fuzzing" bash scripts/fuzz.sh
 step "benchmark (small report, to check it works)" bash bench/run.sh 20000 1
 step "the Windows programs, as files" bash tests/check_exe.sh
-step "the Windows program under Wine" timeout 900 bash tests/wine/e2e.sh
+step "the Windows program under Wine" timeout 1500 bash tests/wine/e2e.sh
 
 echo
 source scripts/host.sh
+echo "note: $(host_describe)."
 host_runs_32bit ||
-  echo "note: this host cannot run 32-bit code, so build/win32/morvane.exe was checked as a file" \
-    "(tests/check_exe.sh) but not run; build/win64/morvane.exe ran under Wine in its place."
+  echo "note: so build/win32/morvane.exe was checked as a file (tests/check_exe.sh) but not run;" \
+    "build/win64/morvane.exe ran under Wine in its place."
 [ "$failed" -eq 0 ] || printf 'failed: %s\n' "${failures[@]}"
 echo "test steps: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]

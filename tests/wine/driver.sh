@@ -10,18 +10,30 @@ die() { echo "FAIL: $*" >&2; exit 1; }
 source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/host.sh"
 project_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 
-# The program this host can run, and the loader that runs it. Both run in a
-# 64-bit prefix, as on the 64-bit Windows that users have.
-if host_runs_32bit; then
-  MORVANE_EXE=$project_root/build/win32/morvane.exe
-  WINE=wine
-  WINE_KIND="the 32-bit program in a 64-bit prefix (WoW64)"
-else
-  MORVANE_EXE=$project_root/build/win64/morvane.exe
-  WINE=/usr/lib/wine/wine64
-  export WINELOADER=$WINE
-  WINE_KIND="the 64-bit build in a 64-bit prefix, through $WINE: this host cannot run 32-bit code"
-fi
+# Chooses the build that runs: win32 (the program users download) or win64.
+# Both run in a 64-bit prefix, as on the 64-bit Windows that users have; the
+# 32-bit one needs a host that runs 32-bit code (scripts/host.sh).
+wine_use_build() {
+  MORVANE_EXE=$project_root/build/$1/morvane.exe
+  if host_runs_32bit; then
+    WINE=wine
+    unset WINELOADER
+  else
+    [ "$1" = win64 ] || die "$(host_describe): build/win32/morvane.exe cannot run here"
+    WINE=/usr/lib/wine/wine64
+    export WINELOADER=$WINE
+  fi
+  case $1 in
+    win32) WINE_KIND="the 32-bit program in a 64-bit prefix (WoW64); $(host_describe)" ;;
+    *) WINE_KIND="the 64-bit build in a 64-bit prefix; $(host_describe)" ;;
+  esac
+  echo "wine: ${MORVANE_EXE#"$project_root"/}, $WINE_KIND"
+}
+
+# The build users run where the host can run it, else the 64-bit one.
+wine_default_build() {
+  if host_runs_32bit; then echo win32; else echo win64; fi
+}
 
 # Runs "$@" up to $1 times, a second apart, until it succeeds.
 retry() {
@@ -45,7 +57,7 @@ wine_setup() {
   export WORK=${WORK:-$(mktemp -d)}
   export WINEPREFIX=$WORK/prefix WINEARCH=win64 WINEDEBUG=-all
   export WINEDLLOVERRIDES='mscoree,mshtml='
-  echo "wine: ${MORVANE_EXE#"$project_root"/}, $WINE_KIND"
+  [ -n "${MORVANE_EXE:-}" ] || wine_use_build "$(wine_default_build)"
   [ -f "$MORVANE_EXE" ] || die "$MORVANE_EXE is not built: run scripts/build.sh"
   if [ -z "${DISPLAY:-}" ] || [ -n "${MORVANE_OWN_DISPLAY:-}" ]; then
     Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3>"$WORK/display" >/dev/null 2>&1 &

@@ -1,10 +1,16 @@
 #!/usr/bin/env bash
 # The Windows program under Wine: dialogs driven from outside, keys really
 # deleted by the registry editor, and the ones that must stay still there.
+# Every scenario runs with build/win32/morvane.exe in a 64-bit prefix
+# (WoW64), then with build/win64/morvane.exe; where the host cannot run
+# 32-bit code, with the 64-bit build alone.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 MORVANE_OWN_DISPLAY=1
 source "$here/driver.sh"
+builds=(win64)
+host_runs_32bit && builds=(win32 win64)
+wine_use_build "${builds[0]}"
 wine_setup
 trap wine_teardown EXIT
 
@@ -16,6 +22,12 @@ USER_SID='S-1-5-21-0-0-0-1000'
 added=('HKLM\SOFTWARE\MorvaneTest\App' 'HKU\'"$USER_SID"'\Software\MorvaneTest\App')
 for i in $(seq 1 10); do added+=("HKLM\\SOFTWARE\\MorvaneTest\\App\\Part $i"); done
 staying=('HKCU\Software\MorvaneTest\Keep' 'HKLM\SOFTWARE\MorvaneTest\Sibling' 'HKLM\SOFTWARE\MorvaneUnrelated\Data')
+
+# The plain reg.exe may be the 32-bit one: every key of HKLM names the view
+# in which the report's x64 build saw it. HKU and HKCU are the same in both.
+view_of() { case $1 in HKLM\\*) echo /reg:64 ;; esac; }
+add_key() { reg_add "$1" $(view_of "$1") /f; }
+has_key() { key_exists "$1" $(view_of "$1"); }
 
 crlf() { printf '%s\r\n' "$@"; }
 to_utf16() { iconv -f UTF-8 -t UTF-16LE; }
@@ -60,11 +72,9 @@ for dir in "$app_dir" "$run_dir"; do
   cp "$WORK/planted.exe" "$dir/regedit.exe"
   cp "$WORK/planted.exe" "$dir/notepad.exe"
 done
-cp "$MORVANE_EXE" "$app_dir/morvane.exe"
-MORVANE_EXE=$app_dir/morvane.exe
 
 make_keys() {
-  for key in "${added[@]}" "${staying[@]}"; do reg_add "$key" /f; done
+  for key in "${added[@]}" "${staying[@]}"; do add_key "$key"; done
 }
 passed=0 failed=0
 
@@ -85,8 +95,8 @@ clean_run() {
   expect_message "$(cleaning 12)" Return
   morvane_expect_exit 0
   cmp "$script" "$expected_script" || die "morvane.reg differs from the expected script"
-  for key in "${added[@]}"; do ! key_exists "$key" || die "$key is still there"; done
-  for key in "${staying[@]}"; do key_exists "$key" || die "$key is gone"; done
+  for key in "${added[@]}"; do ! has_key "$key" || die "$key is still there"; done
+  for key in "${staying[@]}"; do has_key "$key" || die "$key is gone"; done
   [ ! -e "$planted_mark" ] || die "a planted program ran"
 }
 
@@ -97,7 +107,7 @@ unicode_names() {
   for name in "${names[@]}"; do keys+=("$parent\\$name"); done
   { printf '\xff\xfe'; write_script "${keys[@]}" "$parent\\Keep" | sed 's/\[-/[/' | to_utf16; } \
     >"$WORK/prefix/drive_c/unicode-keys.reg"
-  reg import 'C:\unicode-keys.reg' || die "cannot create the Unicode keys"
+  reg import 'C:\unicode-keys.reg' /reg:64 || die "cannot create the Unicode keys"
   write_report 'Regshot 1.9.0 x64 Unicode' "${keys[@]}" | to_utf16 >"$WORK/prefix/drive_c/unicode.txt"
   { printf '\xff\xfe'; write_script "${keys[@]}" | to_utf16; } >"$WORK/expected-unicode.reg"
   script=$(unix_path "$(wine_temp_dir)\\morvane.reg")
@@ -110,7 +120,7 @@ unicode_names() {
   xdotool windowfocus --sync "$window" key alt+F4
   morvane_expect_exit 0
   cmp "$script" "$WORK/expected-unicode.reg" || die "morvane.reg differs from the expected UTF-16 script"
-  reg export "$parent" 'C:\unicode-left.reg' /y || die "cannot export $parent"
+  reg export "$parent" 'C:\unicode-left.reg' /reg:64 /y || die "cannot export $parent"
   local left
   left=$(iconv -f UTF-16LE -t UTF-8 "$WORK/prefix/drive_c/unicode-left.reg" | grep '^\[' | tr -d '\r')
   for name in "${names[@]}"; do ! grep -qF "\\$name]" <<<"$left" || die "$name is still there"; done
@@ -140,9 +150,11 @@ registry_views() {
       if host_runs_32bit; then
         ! key_exists "$key" /reg:32 || die "x86 report: the 32-bit view's key is still there"
       else
-        echo "   (this host cannot run Wine's 32-bit registry editor: the 32-bit view's key stays)"
+        echo "   ($(host_describe): Wine's 32-bit registry editor cannot start, the 32-bit view's key stays)"
       fi
     fi
+    reg delete "$key" /reg:64 /f || true
+    reg delete "$key" /reg:32 /f || true
   done
 }
 
@@ -167,7 +179,7 @@ cancel_cleaning() {
   expect_message "$(cleaning 12)" Escape
   morvane_expect_exit 0
   cmp "$(unix_path "$(wine_temp_dir)\\morvane.reg")" "$expected_script" || die "the script is not left in place"
-  for key in "${added[@]}" "${staying[@]}"; do key_exists "$key" || die "$key is gone"; done
+  for key in "${added[@]}" "${staying[@]}"; do has_key "$key" || die "$key is gone"; done
 }
 
 temp_with_space() {
@@ -179,11 +191,20 @@ temp_with_space() {
   [ -f "$WORK/prefix/drive_c/Temp Dir With Space/morvane.reg" ] || die "no script in the spaced directory"
 }
 
-scenario "clean after confirmation" clean_run
-scenario "cancel in the open-file dialog" cancel_dialog
-scenario "cancel on the confirmation" cancel_cleaning
-scenario "temporary directory with a space" temp_with_space
-scenario "Unicode report with non-ASCII key names, edited first" unicode_names
-scenario "the registry view that the report names" registry_views
+temp_dir=$(wine_temp_dir)
+for build in "${builds[@]}"; do
+  [ "$build" = "${builds[0]}" ] || wine_use_build "$build"
+  cp "$MORVANE_EXE" "$app_dir/morvane.exe"
+  MORVANE_EXE=$app_dir/morvane.exe
+  reg_add 'HKCU\Environment' /v TEMP /d "$temp_dir" /f
+  reg_add 'HKCU\Environment' /v TMP /d "$temp_dir" /f
+  scenario "$build: clean after confirmation" clean_run
+  scenario "$build: cancel in the open-file dialog" cancel_dialog
+  scenario "$build: cancel on the confirmation" cancel_cleaning
+  scenario "$build: temporary directory with a space" temp_with_space
+  scenario "$build: Unicode report with non-ASCII key names, edited first" unicode_names
+  scenario "$build: the registry view that the report names" registry_views
+done
+host_runs_32bit || echo "wine: $(host_describe): build/win32/morvane.exe did not run"
 echo "wine: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]
