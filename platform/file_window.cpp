@@ -17,6 +17,7 @@ struct OpenFile {
     std::uint32_t window_length = 0;
     bool open = false;
     bool writing = false;
+    bool write_failed = false;
     char window[window_size] = {};
 };
 
@@ -24,7 +25,8 @@ OpenFile files[4];
 
 void flush(OpenFile& file)
 {
-    raw_write(file.raw, file.window, file.window_length);
+    if (!raw_write(file.raw, file.window, file.window_length))
+        file.write_failed = true;
     file.window_length = 0;
 }
 
@@ -39,6 +41,7 @@ FileHandle adopt_file(RawFile raw, bool writing)
         file.open = true;
         file.raw = raw;
         file.writing = writing;
+        file.write_failed = false;
         file.position = 0;
         file.window_start = 0;
         file.window_length = 0;
@@ -77,18 +80,20 @@ void write_file(FileHandle handle, const char* bytes, std::uint32_t length)
     if (file.window_length + length > window_size)
         flush(file);
     if (length > window_size) {
-        raw_write(file.raw, bytes, length);
+        if (!raw_write(file.raw, bytes, length))
+            file.write_failed = true;
         return;
     }
     std::memcpy(file.window + file.window_length, bytes, length);
     file.window_length += length;
 }
 
-void close_file(FileHandle handle)
+bool close_file(FileHandle handle)
 {
     OpenFile& file = files[handle];
     if (file.writing)
         flush(file);
     raw_close(file.raw);
     file.open = false;
+    return !file.write_failed;
 }

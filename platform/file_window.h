@@ -15,5 +15,6 @@ FileHandle adopt_file(RawFile file, bool writing);
 
 // Each platform provides these.
 std::uint32_t raw_read_at(RawFile file, std::int64_t offset, char* buffer, std::uint32_t size);
-void raw_write(RawFile file, const char* bytes, std::uint32_t length);
+// True when all the bytes were written.
+bool raw_write(RawFile file, const char* bytes, std::uint32_t length);
 void raw_close(RawFile file);

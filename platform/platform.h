@@ -9,11 +9,16 @@ inline constexpr FileHandle invalid_file = -1;
 FileHandle open_file_for_reading(const char* name);
 // Creates the file anew, truncating an existing one.
 FileHandle create_file_for_writing(const char* name);
+// Creates the file only where none of that name exists.
+FileHandle create_new_file_for_writing(const char* name);
 // Returns the count of bytes delivered: 0 at end of file and on failure.
 std::uint32_t read_file(FileHandle file, char* buffer, std::uint32_t size);
 void move_file_position(FileHandle file, std::int32_t distance);
 void write_file(FileHandle file, const char* bytes, std::uint32_t length);
-void close_file(FileHandle file);
+// True when every write reached the file.
+bool close_file(FileHandle file);
+// True when the directory exists afterwards.
+bool make_directory(const char* path);
 
 // 0 on failure; the length of the path (ending in a separator) when it fits
 // in `size` bytes with its terminator; otherwise the size it would need.
@@ -25,11 +30,23 @@ std::uint32_t get_temp_path(std::uint32_t size, char* buffer);
 std::uint32_t get_system_directory(char* buffer, std::uint32_t size);
 std::uint32_t get_windows_directory(char* buffer, std::uint32_t size);
 std::uint32_t get_system_wow64_directory(char* buffer, std::uint32_t size);
+// The user's local application data folder; the results are those of
+// get_temp_path, without a closing backslash.
+std::uint32_t get_local_app_data_directory(char* buffer, std::uint32_t size);
+
+struct LocalTime {
+    std::uint16_t year, month, day, hour, minute, second;
+};
+LocalTime get_local_time();
 
 // Converts `length` bytes of text in the system's ANSI code page into
 // UTF-16LE; returns the bytes written, 0 when the text does not convert
 // exactly or does not fit in `capacity`.
 std::uint32_t ansi_to_utf16le(const char* text, std::uint32_t length, char* bytes, std::uint32_t capacity);
+
+// Converts `length` UTF-16 units into the ANSI code page, a character that
+// it lacks as '?'; returns the bytes written, at most `capacity`.
+std::uint32_t utf16_to_ansi(const char16_t* text, std::uint32_t length, char* bytes, std::uint32_t capacity);
 
 struct OpenFileDialog {
     const char* filter;  // pairs of description and pattern, ended by an empty text
@@ -49,17 +66,52 @@ enum class ShowMode : int { hidden = 0, default_mode = 10 };
 // Starts the command line, whose first word is the program's full path, and
 // does not wait for it; failures are not reported.
 void start_program(const char* command_line, ShowMode show);
-// The same, for a program of the Windows directory that must be the one
-// named: 64-bit Windows would send a 32-bit process's start of it to the
-// 32-bit program of the same name in the WOW64 system directory.
-void start_program_as_named(const char* command_line, ShowMode show);
+// Starts the command line the same way, and waits for the program to end;
+// false when it could not be started. The program is the one named: 64-bit
+// Windows would send a 32-bit process's start of a program of the Windows
+// directory to the 32-bit one of the same name in the WOW64 system directory.
+bool run_program_to_end(const char* command_line, ShowMode show);
 
 [[noreturn]] void end_process(int status);
+
+// The registry, with key and value names in UTF-16.
+enum class RegistryRoot : std::uint8_t { classes_root, current_user, local_machine, users, current_config };
+// The registry that 32-bit programs see on 64-bit Windows, or the 64-bit one;
+// 32-bit Windows has only the one.
+enum class RegistryView : std::uint8_t { bits32, bits64 };
+using RegistryKey = std::intptr_t;
+enum class RegistryResult : std::uint8_t { ok, absent, denied, failed, too_large, no_more };
+
+// `path` is below the root, zero-terminated.
+RegistryResult open_registry_key(RegistryRoot root, const char16_t* path, RegistryView view, RegistryKey& key);
+RegistryResult open_registry_subkey(RegistryKey parent, const char16_t* name, RegistryView view, RegistryKey& key);
+void close_registry_key(RegistryKey key);
+// The key's full name where it really lies, as the 64-bit registry names it
+// in a registry script: "HKEY_LOCAL_MACHINE\SOFTWARE\WOW6432Node\..." for a
+// key of the 32-bit view, whatever name opened it. Zero-terminated; `length`
+// in units.
+RegistryResult get_registry_key_name(RegistryKey key, char16_t* name, std::uint32_t capacity, std::uint32_t& length);
+// The subkey at `index`, zero-terminated; no_more past the last.
+RegistryResult enum_registry_subkey(RegistryKey key, std::uint32_t index, char16_t* name, std::uint32_t capacity);
+struct RegistryValue {
+    char16_t* name;  // zero-terminated; empty for the default value
+    std::uint32_t name_capacity;
+    std::uint32_t name_length;
+    std::uint32_t type;
+    char* data;
+    std::uint32_t data_capacity;
+    std::uint32_t data_length;
+};
+// The value at `index`; no_more past the last, too_large when its name or
+// data does not fit.
+RegistryResult enum_registry_value(RegistryKey key, std::uint32_t index, RegistryValue& value);
 
 enum MessageStyle : std::uint32_t {
     style_plain = 0,
     style_ok_cancel = 0x21,
     style_yes_no = 0x24,
+    // A warning whose default button is Cancel.
+    style_ok_cancel_warning = 0x131,
 };
 enum Button : int {
     button_ok = 1,

@@ -5,12 +5,14 @@
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <iterator>
 
 namespace {
@@ -114,21 +116,34 @@ FileHandle create_file_for_writing(const char* name)
     return open_file(name, O_WRONLY | O_CREAT, true);
 }
 
+FileHandle create_new_file_for_writing(const char* name)
+{
+    return open_file(name, O_WRONLY | O_CREAT | O_EXCL, true);
+}
+
+bool make_directory(const char* path)
+{
+    char native[PATH_MAX];
+    struct stat info;
+    return to_native_name(path, native) && (mkdir(native, 0777) == 0 || (stat(native, &info) == 0 && S_ISDIR(info.st_mode)));
+}
+
 std::uint32_t raw_read_at(RawFile file, std::int64_t offset, char* buffer, std::uint32_t size)
 {
     const ssize_t got = pread(static_cast<int>(file), buffer, size, offset);
     return got > 0 ? static_cast<std::uint32_t>(got) : 0;
 }
 
-void raw_write(RawFile file, const char* bytes, std::uint32_t length)
+bool raw_write(RawFile file, const char* bytes, std::uint32_t length)
 {
     while (length > 0) {
         const ssize_t written = write(static_cast<int>(file), bytes, length);
         if (written <= 0)
-            return;
+            return false;
         bytes += written;
         length -= static_cast<std::uint32_t>(written);
     }
+    return true;
 }
 
 void raw_close(RawFile file)
@@ -173,15 +188,49 @@ std::uint32_t get_system_wow64_directory(char* buffer, std::uint32_t size)
     return directory_from("MORVANE_WOW64_DIR", buffer, size);
 }
 
+std::uint32_t get_local_app_data_directory(char* buffer, std::uint32_t size)
+{
+    return directory_from("MORVANE_LOCAL_APPDATA_DIR", buffer, size);
+}
+
+LocalTime get_local_time()
+{
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    return {static_cast<std::uint16_t>(local.tm_year + 1900), static_cast<std::uint16_t>(local.tm_mon + 1),
+            static_cast<std::uint16_t>(local.tm_mday), static_cast<std::uint16_t>(local.tm_hour),
+            static_cast<std::uint16_t>(local.tm_min), static_cast<std::uint16_t>(local.tm_sec)};
+}
+
 // The stand-in's ANSI code page is Windows-1252: Latin-1 but for the
 // characters that it puts at 0x80 to 0x9F.
+constexpr std::uint16_t windows_1252_high[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
+};
+
+std::uint32_t utf16_to_ansi(const char16_t* text, std::uint32_t length, char* bytes, std::uint32_t capacity)
+{
+    std::uint32_t written = 0;
+    for (; written < length && written < capacity; ++written) {
+        const char16_t unit = text[written];
+        char byte = '?';
+        if (unit < 0x80 || (unit >= 0xA0 && unit < 0x100))
+            byte = static_cast<char>(unit);
+        for (std::uint32_t high = 0; high < std::size(windows_1252_high); ++high) {
+            if (windows_1252_high[high] == unit)
+                byte = static_cast<char>(0x80 + high);
+        }
+        bytes[written] = byte;
+    }
+    return written;
+}
+
 std::uint32_t ansi_to_utf16le(const char* text, std::uint32_t length, char* bytes, std::uint32_t capacity)
 {
-    static constexpr std::uint16_t high[32] = {
-        0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-        0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-        0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
-    };
+    const auto& high = windows_1252_high;
     if (std::size_t{length} * 2 > capacity)
         return 0;
     for (std::uint32_t i = 0; i < length; ++i) {
@@ -201,10 +250,12 @@ bool show_open_file_dialog(const OpenFileDialog& dialog)
     return length > 0 && static_cast<std::size_t>(length) < dialog.file_name_size;
 }
 
+namespace {
+
 // Splits the way Windows does for a program's arguments: blanks separate
 // words and double quotes group them. The first word is the program's path,
 // never looked up in the search path.
-void start_program(const char* command_line, ShowMode)
+pid_t spawn(const char* command_line)
 {
     char words[1024] = {};
     char* argv[64];
@@ -234,15 +285,24 @@ void start_program(const char* command_line, ShowMode)
     argv[argc] = nullptr;
     char program[PATH_MAX];
     if (argc == 0 || !to_native_name(argv[0], program))
-        return;
+        return -1;
     std::fflush(stdout);
     pid_t child;
-    posix_spawn(&child, program, nullptr, nullptr, argv, environ);
+    return posix_spawn(&child, program, nullptr, nullptr, argv, environ) == 0 ? child : -1;
 }
 
-void start_program_as_named(const char* command_line, ShowMode show)
+}  // namespace
+
+void start_program(const char* command_line, ShowMode)
 {
-    start_program(command_line, show);
+    spawn(command_line);
+}
+
+bool run_program_to_end(const char* command_line, ShowMode)
+{
+    const pid_t child = spawn(command_line);
+    int status;
+    return child != -1 && waitpid(child, &status, 0) == child;
 }
 
 // Weak, so that an in-process harness such as a fuzzer can take the run

@@ -3,6 +3,7 @@
 
 #include <windows.h>
 #include <commdlg.h>
+#include <shlobj.h>
 
 #include <cstdlib>
 
@@ -35,6 +36,19 @@ FileHandle create_file_for_writing(const char* name)
     return adopt(CreateFileA(name, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr), true);
 }
 
+FileHandle create_new_file_for_writing(const char* name)
+{
+    return adopt(CreateFileA(name, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr), true);
+}
+
+bool make_directory(const char* path)
+{
+    if (CreateDirectoryA(path, nullptr))
+        return true;
+    const DWORD attributes = GetFileAttributesA(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
 std::uint32_t raw_read_at(RawFile file, std::int64_t offset, char* buffer, std::uint32_t size)
 {
     OVERLAPPED at = {};
@@ -46,10 +60,10 @@ std::uint32_t raw_read_at(RawFile file, std::int64_t offset, char* buffer, std::
     return delivered;
 }
 
-void raw_write(RawFile file, const char* bytes, std::uint32_t length)
+bool raw_write(RawFile file, const char* bytes, std::uint32_t length)
 {
-    DWORD written;
-    WriteFile(to_handle(file), bytes, length, &written, nullptr);
+    DWORD written = 0;
+    return WriteFile(to_handle(file), bytes, length, &written, nullptr) && written == length;
 }
 
 void raw_close(RawFile file)
@@ -75,6 +89,34 @@ std::uint32_t get_windows_directory(char* buffer, std::uint32_t size)
 std::uint32_t get_system_wow64_directory(char* buffer, std::uint32_t size)
 {
     return GetSystemWow64DirectoryA(buffer, size);
+}
+
+std::uint32_t get_local_app_data_directory(char* buffer, std::uint32_t size)
+{
+    char path[MAX_PATH];
+    if (SHGetFolderPathA(nullptr, CSIDL_LOCAL_APPDATA | CSIDL_FLAG_CREATE, nullptr, SHGFP_TYPE_CURRENT, path) != S_OK)
+        return 0;
+    const std::uint32_t length = lstrlenA(path);
+    if (length + 1 > size)
+        return length + 1;
+    lstrcpyA(buffer, path);
+    return length;
+}
+
+LocalTime get_local_time()
+{
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    return {now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond};
+}
+
+std::uint32_t utf16_to_ansi(const char16_t* text, std::uint32_t length, char* bytes, std::uint32_t capacity)
+{
+    if (length == 0 || capacity == 0)
+        return 0;
+    const int written = WideCharToMultiByte(CP_ACP, 0, reinterpret_cast<const WCHAR*>(text), static_cast<int>(length),
+                                            bytes, static_cast<int>(capacity), "?", nullptr);
+    return written > 0 ? static_cast<std::uint32_t>(written) : 0;
 }
 
 std::uint32_t ansi_to_utf16le(const char* text, std::uint32_t length, char* bytes, std::uint32_t capacity)
@@ -108,14 +150,29 @@ void start_program(const char* command_line, ShowMode show)
     WinExec(command_line, static_cast<UINT>(show));
 }
 
-void start_program_as_named(const char* command_line, ShowMode show)
+bool run_program_to_end(const char* command_line, ShowMode show)
 {
+    char line[2 * MAX_PATH + 64];
+    if (lstrlenA(command_line) >= static_cast<int>(sizeof line))
+        return false;
+    lstrcpyA(line, command_line);
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = static_cast<WORD>(show);
+    PROCESS_INFORMATION process = {};
     // Fails on 32-bit Windows, which redirects nothing.
     void* redirection = nullptr;
     const bool disabled = Wow64DisableWow64FsRedirection(&redirection) != 0;
-    WinExec(command_line, static_cast<UINT>(show));
+    const bool started = CreateProcessA(nullptr, line, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process);
     if (disabled)
         Wow64RevertWow64FsRedirection(redirection);
+    if (!started)
+        return false;
+    WaitForSingleObject(process.hProcess, INFINITE);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return true;
 }
 
 void end_process(int status)
@@ -126,4 +183,132 @@ void end_process(int status)
 Button prompt_user(const char* text, MessageStyle style)
 {
     return static_cast<Button>(MessageBoxA(nullptr, text, prompt_caption, style));
+}
+
+namespace {
+
+HKEY to_hkey(RegistryKey key)
+{
+    return reinterpret_cast<HKEY>(key);  // NOLINT(performance-no-int-to-ptr)
+}
+
+REGSAM access_in(RegistryView view)
+{
+    return KEY_READ | (view == RegistryView::bits64 ? KEY_WOW64_64KEY : KEY_WOW64_32KEY);
+}
+
+RegistryResult result_of(LSTATUS status)
+{
+    switch (status) {
+    case ERROR_SUCCESS:
+        return RegistryResult::ok;
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+        return RegistryResult::absent;
+    case ERROR_ACCESS_DENIED:
+        return RegistryResult::denied;
+    case ERROR_MORE_DATA:
+        return RegistryResult::too_large;
+    case ERROR_NO_MORE_ITEMS:
+        return RegistryResult::no_more;
+    default:
+        return RegistryResult::failed;
+    }
+}
+
+RegistryResult open_key(HKEY parent, const char16_t* path, RegistryView view, RegistryKey& key)
+{
+    HKEY opened = nullptr;
+    const RegistryResult result =
+        result_of(RegOpenKeyExW(parent, reinterpret_cast<const WCHAR*>(path), 0, access_in(view), &opened));
+    key = reinterpret_cast<RegistryKey>(opened);
+    return result;
+}
+
+// ntdll's, documented for drivers as ZwQueryKey; the one call that tells
+// where a key really lies.
+constexpr int key_name_information = 3;
+extern "C" LONG NTAPI NtQueryKey(HANDLE key, int information_class, void* information, ULONG length,
+                                 ULONG* result_length);
+
+// The kernel's names of the two hives that hold every key, and the names a
+// registry script gives them.
+struct KernelRoot {
+    const WCHAR* kernel;
+    const char* script;
+};
+constexpr KernelRoot kernel_roots[] = {
+    {L"\\REGISTRY\\MACHINE", "HKEY_LOCAL_MACHINE"},
+    {L"\\REGISTRY\\USER", "HKEY_USERS"},
+};
+
+ULONG kernel_name[32768];
+
+}  // namespace
+
+RegistryResult open_registry_key(RegistryRoot root, const char16_t* path, RegistryView view, RegistryKey& key)
+{
+    static const HKEY roots[] = {HKEY_CLASSES_ROOT, HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE, HKEY_USERS,
+                                 HKEY_CURRENT_CONFIG};
+    return open_key(roots[static_cast<int>(root)], path, view, key);
+}
+
+RegistryResult open_registry_subkey(RegistryKey parent, const char16_t* name, RegistryView view, RegistryKey& key)
+{
+    return open_key(to_hkey(parent), name, view, key);
+}
+
+void close_registry_key(RegistryKey key)
+{
+    RegCloseKey(to_hkey(key));
+}
+
+RegistryResult get_registry_key_name(RegistryKey key, char16_t* name, std::uint32_t capacity, std::uint32_t& length)
+{
+    ULONG size = 0;
+    if (NtQueryKey(to_hkey(key), key_name_information, kernel_name, sizeof kernel_name, &size) != 0)
+        return RegistryResult::failed;
+    // KEY_NAME_INFORMATION: the name's length in bytes, then the name.
+    const auto* full = reinterpret_cast<const WCHAR*>(kernel_name + 1);
+    const std::uint32_t units = kernel_name[0] / sizeof(WCHAR);
+    for (const KernelRoot& root : kernel_roots) {
+        const auto root_units = static_cast<std::uint32_t>(lstrlenW(root.kernel));
+        if (units < root_units ||
+            CompareStringOrdinal(full, static_cast<int>(root_units), root.kernel, static_cast<int>(root_units), TRUE) !=
+                CSTR_EQUAL ||
+            (units > root_units && full[root_units] != L'\\'))
+            continue;
+        const auto script_units = static_cast<std::uint32_t>(lstrlenA(root.script));
+        length = script_units + units - root_units;
+        if (length + 1 > capacity)
+            return RegistryResult::too_large;
+        for (std::uint32_t i = 0; i < script_units; ++i)
+            name[i] = static_cast<char16_t>(root.script[i]);
+        for (std::uint32_t i = root_units; i < units; ++i)
+            name[script_units + i - root_units] = static_cast<char16_t>(full[i]);
+        name[length] = u'\0';
+        return RegistryResult::ok;
+    }
+    return RegistryResult::failed;
+}
+
+RegistryResult enum_registry_subkey(RegistryKey key, std::uint32_t index, char16_t* name, std::uint32_t capacity)
+{
+    DWORD units = capacity;
+    return result_of(
+        RegEnumKeyExW(to_hkey(key), index, reinterpret_cast<WCHAR*>(name), &units, nullptr, nullptr, nullptr, nullptr));
+}
+
+RegistryResult enum_registry_value(RegistryKey key, std::uint32_t index, RegistryValue& value)
+{
+    DWORD name_units = value.name_capacity;
+    DWORD type = 0;
+    DWORD size = value.data_capacity;
+    const RegistryResult result =
+        result_of(RegEnumValueW(to_hkey(key), index, reinterpret_cast<WCHAR*>(value.name), &name_units, nullptr, &type,
+                                reinterpret_cast<BYTE*>(value.data), &size));
+    value.name_length = name_units;
+    value.type = type;
+    value.data_length = size;
+    return result;
 }

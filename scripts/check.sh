@@ -3,7 +3,8 @@
 # checks) and cppcheck. Needs build/native/compile_commands.json.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-sources=(state/*.cpp convert/*.cpp ui/*.cpp platform/file_window.cpp platform/posix.cpp platform/posix_main.cpp)
+sources=(state/*.cpp convert/*.cpp backup/*.cpp ui/*.cpp platform/file_window.cpp platform/posix.cpp platform/posix_registry.cpp
+  platform/posix_main.cpp)
 
 echo "== clang-tidy"
 clang-tidy -p build/native --quiet "${sources[@]}" 2>/dev/null

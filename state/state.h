@@ -47,3 +47,18 @@ extern char script_path[path_size];
 extern std::int32_t key_count;
 extern FileHandle input_file;
 extern FileHandle script_file;
+
+// The backup taken before cleaning, and the check after it.
+inline constexpr std::uint32_t max_backup_problems_shown = 5;
+inline constexpr std::uint32_t max_listed_keys_tracked = std::uint32_t{1} << 23;
+extern char backup_path[path_size];
+extern FileHandle backup_file;
+// What could not be saved, a line each for the first few, as the question
+// before cleaning shows them.
+extern char backup_problems[max_backup_problems_shown * 192 + 1];
+extern std::uint32_t backup_problem_count;
+extern std::int32_t listed_keys;
+extern std::int32_t keys_absent_before;
+// A bit for each listed key, in the script's order: it existed before
+// cleaning.
+extern std::uint8_t key_existed[max_listed_keys_tracked / 8];

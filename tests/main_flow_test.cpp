@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <string>
+#include <regex>
 #include <thread>
 #include <vector>
 
@@ -36,17 +37,26 @@ struct ProgramRun {
 
 // Stands in for Notepad and the registry editor in the system's directories,
 // recording how they were started, and plants look-alikes on the search path
-// and in the current directory, which must never run.
+// and in the current directory, which must never run. The registry editor
+// deletes the keys of an 8-bit script from the stand-in's registry, the one
+// of the WOW64 directory in the 32-bit view.
 void install_fake_programs(const test::Sandbox& sandbox)
 {
     const std::string log = (sandbox.root / "started.tmp").string();
+    const std::string delete_keys = R"sh(
+[ "${0##*/}" = regedit.exe ] && tr -d '\r' < "$(printf %s "$2" | tr '\\' /)" |
+  sed -n 's/^\[-\(.*\)\]$/\1/p' | tr '\\' / |
+  { case $0 in *SysWOW64*) sed 's#^HKEY_LOCAL_MACHINE/SOFTWARE/#&WOW6432Node/#' ;; *) cat ;; esac; } |
+  while read -r key; do rm -rf "$MORVANE_REGISTRY_DIR/$key"; done
+)sh";
     for (const char* directory : {"System32", "Windows", "SysWOW64", "bin", "work"}) {
         const auto where = sandbox.root / directory;
         std::filesystem::create_directories(where);
         for (const char* name : {"notepad.exe", "regedit.exe"}) {
             // One write per line, so that two programs never mix their lines.
             test::write_bytes(where / name, "#!/bin/sh\nline=$(printf '%s|' \"${0#" + sandbox.root.string() +
-                                                "/}\" \"$@\")\nprintf '%s\\n' \"$line\" >> \"" + log + "\"\n");
+                                                "/}\" \"$@\")\nprintf '%s\\n' \"$line\" >> \"" + log + "\"\n" +
+                                                delete_keys);
             std::filesystem::permissions(where / name, std::filesystem::perms::owner_all);
         }
     }
@@ -76,15 +86,18 @@ std::string wait_for_started(const test::Sandbox& sandbox, std::size_t programs)
 }
 
 ProgramRun run_program(const test::Sandbox& sandbox, const std::string& answers, std::size_t programs,
-                       const std::filesystem::path& temp, const std::string& arguments = "", bool wow64 = true)
+                       const std::filesystem::path& temp, const std::string& arguments = "", bool wow64 = true,
+                       const std::string& environment = "")
 {
     install_fake_programs(sandbox);
+    std::filesystem::create_directories(sandbox.root / "AppData");
     test::write_bytes(sandbox.root / "answers", answers);
     const auto root = sandbox.root.string();
     const std::string command = "cd '" + sandbox.work.string() + "' && TMPDIR='" + temp.string() + "' PATH='" +
                                 root + "/bin:/usr/bin:/bin' MORVANE_SYSTEM_DIR='" + root +
-                                "\\System32' MORVANE_WINDOWS_DIR='" + root + "/Windows' " +
-                                (wow64 ? "MORVANE_WOW64_DIR='" + root + "/SysWOW64' " : "") + "'" MORVANE_BINARY "' " +
+                                "\\System32' MORVANE_WINDOWS_DIR='" + root + "/Windows' MORVANE_REGISTRY_DIR='" + root +
+                                "/registry' MORVANE_LOCAL_APPDATA_DIR='" + root + "/AppData' " +
+                                (wow64 ? "MORVANE_WOW64_DIR='" + root + "/SysWOW64' " : "") + environment + " '" MORVANE_BINARY "' " +
                                 arguments + " < '" + (sandbox.root / "answers").string() + "' > '" +
                                 (sandbox.root / "output").string() + "'";
     const int status = std::system(command.c_str());
@@ -94,6 +107,27 @@ ProgramRun run_program(const test::Sandbox& sandbox, const std::string& answers,
 ProgramRun run_program(const test::Sandbox& sandbox, const std::string& answers, std::size_t programs)
 {
     return run_program(sandbox, answers, programs, sandbox.temp);
+}
+
+// The one backup in the local application data folder, or an empty path.
+std::filesystem::path only_backup(const test::Sandbox& sandbox)
+{
+    std::filesystem::path found;
+    const auto folder = sandbox.root / "AppData" / "Morvane" / "Backups";
+    for (const auto& file : std::filesystem::directory_iterator(folder)) {
+        EXPECT_TRUE(found.empty()) << "a second backup " << file.path();
+        found = file.path();
+    }
+    EXPECT_TRUE(std::regex_match(found.filename().string(), std::regex(R"(morvane-backup-\d{8}-\d{6}\.reg)")))
+        << found;
+    return found;
+}
+
+std::string cleaning_result(const test::Sandbox& sandbox, const std::string& counts, const std::string& editor = "")
+{
+    return message((editor.empty() ? "Cleaning finished." : editor) + "\n\n" + counts + "\nBackup: " +
+                   sandbox.root.string() + "/AppData\\Morvane\\Backups\\" + only_backup(sandbox).filename().string() +
+                   "\nOpening the backup restores the deleted keys.");
 }
 
 std::string report_with_keys(int count)
@@ -117,7 +151,8 @@ TEST(MainFlow, CleansAfterConfirmation)
     const std::string report = write_report(sandbox, 16);
     const ProgramRun run = run_program(sandbox, report + "\nno\nok\n", 1);
     EXPECT_TRUE(testing::ExitedWithCode(0)(run.status));
-    EXPECT_EQ(run.output, tags_not_found + dialog + edit_question + cleaning_question("16"));
+    EXPECT_EQ(run.output, tags_not_found + dialog + edit_question + cleaning_question("16") +
+                              cleaning_result(sandbox, "Listed keys: 16\nGone: 0\nAlready absent: 16\nStill there: 0\n"));
     EXPECT_EQ(run.started, "SysWOW64/regedit.exe|-s|" + sandbox.temp.string() + "/\\morvane.reg|\n");
     const std::string script = test::read_bytes(sandbox.script());
     EXPECT_EQ(script.rfind(test::script_header + "[-HKEY_LOCAL_MACHINE\\SOFTWARE\\Fernwick\\Key0]\r\n", 0), 0u);
@@ -199,6 +234,147 @@ TEST(MainFlow, IgnoresArguments)
         run_program(sandbox, write_report(sandbox, 3) + "\nno\ncancel\n", 0, sandbox.temp, "-s /quiet other.txt");
     EXPECT_TRUE(testing::ExitedWithCode(0)(run.status));
     EXPECT_EQ(run.output, dialog + edit_question + cleaning_question("3"));
+}
+
+// A value in the stand-in's registry: a file named 'v' and the hex of the
+// UTF-16LE name, holding the type (little-endian) and the data.
+void set_value(const std::filesystem::path& key, const std::string& name, std::uint32_t type, const std::string& data)
+{
+    std::filesystem::create_directories(key);
+    std::string file = "v";
+    for (const unsigned char byte : test::utf16le(name)) {
+        file += "0123456789abcdef"[byte >> 4];
+        file += "0123456789abcdef"[byte & 15];
+    }
+    std::string bytes(4, '\0');
+    for (int i = 0; i < 4; ++i)
+        bytes[i] = static_cast<char>(type >> (8 * i));
+    test::write_bytes(key / file, bytes + data);
+}
+
+std::string bytes_of(std::initializer_list<int> values)
+{
+    std::string bytes;
+    for (const int value : values)
+        bytes += static_cast<char>(value);
+    return bytes;
+}
+
+// What the report lists, in the 32-bit view (its title names no x64 build):
+// two trees, a key inside one of them, and a key that is not there.
+const std::string listing_report = test::crlf_lines(
+    {"Keys added: 4", "HKLM\\SOFTWARE\\Fernwick\\Key0", "HKLM\\SOFTWARE\\Fernwick\\Key1",
+     "HKLM\\SOFTWARE\\Fernwick\\Key1\\Sub", "HKLM\\SOFTWARE\\Fernwick\\Absent", ""});
+
+std::filesystem::path make_listed_keys(const test::Sandbox& sandbox)
+{
+    const auto fernwick = sandbox.root / "registry/HKEY_LOCAL_MACHINE/SOFTWARE/WOW6432Node/Fernwick";
+    std::filesystem::create_directories(fernwick / "Key0");
+    std::filesystem::create_directories(fernwick / "Key1/Sub/Deeper");
+    std::filesystem::create_directories(fernwick / "Key2");
+    test::write_bytes(sandbox.work / "report.txt", listing_report);
+    return fernwick;
+}
+
+TEST(Backup, SavesEachListedTreeOnceWithEveryValueExactly)
+{
+    struct Value {
+        std::string name;
+        std::uint32_t type;
+        std::string data;
+        std::string line;
+    };
+    const std::string wrapped = "\"wrap\"=hex:00,01,02,03,04,05,06,07,08,09,0a,0b,0c,0d,0e,0f,10,11,12,13,14,\\\r\n"
+                                "  15,16,17,18,19,1a,1b,1c,1d";
+    std::string thirty(30, '\0');
+    for (int i = 0; i < 30; ++i)
+        thirty[i] = static_cast<char>(i);
+    const Value values[] = {
+        {"", 1, test::utf16le(std::string("default", 8)), "@=\"default\""},
+        {"quote\"back\\slash", 1, test::utf16le(std::string("a\\b\"c", 6)), R"("quote\"back\\slash"="a\\b\"c")"},
+        {"empty", 1, std::string(2, '\0'), "\"empty\"=\"\""},
+        {"unterminated", 1, "A", "\"unterminated\"=hex(1):41"},
+        {"nothing", 1, "", "\"nothing\"=hex(1):"},
+        {"line break", 1, test::utf16le(std::string("a\r\n", 4)), "\"line break\"=hex(1):61,00,0d,00,0a,00,00,00"},
+        {"inner zero", 1, test::utf16le(std::string("a\0b", 4)), "\"inner zero\"=hex(1):61,00,00,00,62,00,00,00"},
+        {"expand", 2, test::utf16le(std::string("%P%", 4)), "\"expand\"=hex(2):25,00,50,00,25,00,00,00"},
+        {"multi", 7, test::utf16le(std::string("a\0\0", 3)), "\"multi\"=hex(7):61,00,00,00,00,00"},
+        {"dword", 4, bytes_of({0x2a, 0, 0, 0x80}), "\"dword\"=dword:8000002a"},
+        {"short dword", 4, bytes_of({1, 2}), "\"short dword\"=hex(4):01,02"},
+        {"qword", 11, bytes_of({1, 0, 0, 0, 0, 0, 0, 0xff}), "\"qword\"=hex(b):01,00,00,00,00,00,00,ff"},
+        {"binary", 3, bytes_of({0, 0xff}), "\"binary\"=hex:00,ff"},
+        {"none", 0, "", "\"none\"=hex(0):"},
+        {"type 0x12345", 0x12345, bytes_of({0xaa}), "\"type 0x12345\"=hex(12345):aa"},
+        {"Привет", 1, test::utf16le(std::string("日本語", 10)), "\"Привет\"=\"日本語\""},
+        {"wrap", 3, thirty, wrapped},
+    };
+    test::Sandbox sandbox;
+    const auto fernwick = make_listed_keys(sandbox);
+    for (const Value& value : values)
+        set_value(fernwick / "Key0", value.name, value.type, value.data);
+    set_value(fernwick / "Key1/Sub/Deeper", "", 1, test::utf16le(std::string("deep", 5)));
+
+    const ProgramRun run = run_program(sandbox, (sandbox.work / "report.txt").string() + "\nno\nok\n", 1);
+    EXPECT_EQ(run.output, tags_not_found + dialog + edit_question + cleaning_question("4") +
+                              cleaning_result(sandbox, "Listed keys: 4\nGone: 3\nAlready absent: 1\nStill there: 0\n"));
+    EXPECT_TRUE(std::filesystem::exists(fernwick / "Key2"));
+    EXPECT_FALSE(std::filesystem::exists(fernwick / "Key1"));
+
+    const std::string backup = test::read_bytes(only_backup(sandbox));
+    ASSERT_EQ(backup.substr(0, 2), "\xFF\xFE");
+    const std::string text = test::utf8_from_utf16le(backup.substr(2));
+    const std::string key = "[HKEY_LOCAL_MACHINE\\SOFTWARE\\WOW6432Node\\Fernwick\\";
+    EXPECT_EQ(text.substr(0, 40), test::script_header);
+    std::string sections;
+    for (std::size_t at = 0; (at = text.find("\r\n[", at)) != std::string::npos; at += 3)
+        sections += text.substr(at + 2, text.find("]\r\n", at) - at - 1) + "\n";
+    EXPECT_EQ(sections, key + "Key0]\n" + key + "Key1]\n" + key + "Key1\\Sub]\n" + key + "Key1\\Sub\\Deeper]\n");
+    for (const Value& value : values)
+        EXPECT_NE(text.find("\r\n" + value.line + "\r\n"), std::string::npos) << value.line;
+    EXPECT_NE(text.find(key + "Key1\\Sub\\Deeper]\r\n@=\"deep\"\r\n\r\n"), std::string::npos);
+    EXPECT_EQ(text.substr(text.size() - 4), "\r\n\r\n");
+}
+
+// A value larger than the backup can hold: nothing is deleted unless the
+// user agrees to go on without it.
+TEST(Backup, AsksBeforeDeletingWhatItCouldNotSave)
+{
+    const std::string question =
+        caption +
+        "The backup cannot save everything that cleaning would delete:\n\n"
+        "HKEY_LOCAL_MACHINE\\SOFTWARE\\Fernwick\\Key0: a value too large to save\n\n"
+        "Clean anyway? Cancel leaves the registry untouched.\n[ok/cancel]\n";
+    for (const bool agree : {false, true}) {
+        test::Sandbox sandbox;
+        const auto fernwick = make_listed_keys(sandbox);
+        set_value(fernwick / "Key0", "huge", 3, std::string((std::size_t{4} << 20) + 1, 'x'));
+        set_value(fernwick / "Key0", "small", 3, "x");
+        const ProgramRun run = run_program(sandbox, (sandbox.work / "report.txt").string() + "\nno\nok\n" +
+                                                        (agree ? "ok\n" : "cancel\n"),
+                                           agree ? 1 : 0);
+        std::string expected = tags_not_found + dialog + edit_question + cleaning_question("4") + question;
+        if (agree)
+            expected += cleaning_result(sandbox, "Listed keys: 4\nGone: 3\nAlready absent: 1\nStill there: 0\n");
+        EXPECT_EQ(run.output, expected);
+        EXPECT_EQ(std::filesystem::exists(fernwick / "Key0"), !agree);
+        const std::string text = test::utf8_from_utf16le(test::read_bytes(only_backup(sandbox)).substr(2));
+        EXPECT_NE(text.find("Key0]\r\n\"small\"=hex:78\r\n\r\n"), std::string::npos);
+    }
+}
+
+TEST(Backup, NamesTheKeysStillThereWhenTheEditorCannotStart)
+{
+    test::Sandbox sandbox;
+    make_listed_keys(sandbox);
+    const ProgramRun run = run_program(sandbox, (sandbox.work / "report.txt").string() + "\nno\nok\n", 0, sandbox.temp,
+                                       "", true, "MORVANE_WOW64_DIR=/nonexistent");
+    EXPECT_EQ(run.output, tags_not_found + dialog + edit_question + cleaning_question("4") +
+                              cleaning_result(sandbox,
+                                              "Listed keys: 4\nGone: 0\nAlready absent: 1\nStill there: 3\n"
+                                              "HKEY_LOCAL_MACHINE\\SOFTWARE\\Fernwick\\Key0\n"
+                                              "HKEY_LOCAL_MACHINE\\SOFTWARE\\Fernwick\\Key1\n"
+                                              "HKEY_LOCAL_MACHINE\\SOFTWARE\\Fernwick\\Key1\\Sub\n",
+                                              "The registry editor could not be started."));
 }
 
 }  // namespace

@@ -1,8 +1,10 @@
-// The main flow: tags, report, cleaning script, edit offer, confirmation, import.
+// The main flow: tags, report, cleaning script, edit offer, confirmation,
+// backup, import, and what became of the keys.
 #include "ui/main_flow.h"
 
 #include <cstdio>
 
+#include "backup/backup.h"
 #include "convert/cleaning_script.h"
 #include "convert/tag_list.h"
 #include "state/state.h"
@@ -26,15 +28,30 @@ std::uint32_t registry_editor_directory(char* directory)
 // Programs are started by their full path: through the search path, a
 // regedit.exe saved beside this program would run with its rights. Both
 // paths are quoted, since either may hold spaces.
-void start_with_script(std::uint32_t directory_length, const char* directory, const char* program,
-                       const char* options, ShowMode show, void (*start)(const char*, ShowMode) = start_program)
+bool compose_command_line(char (&command_line)[2 * path_size + 32], std::uint32_t directory_length,
+                          const char* directory, const char* program, const char* options)
 {
     if (directory_length == 0 || directory_length >= path_size)
-        return;
-    char command_line[2 * path_size + 32];
+        return false;
     std::snprintf(command_line, sizeof command_line, "\"%s\\%s\"%s \"%s\"", directory, program, options,
                   script_path);
-    start(command_line, show);
+    return true;
+}
+
+// Nothing is deleted that the backup could not save unless the user says so.
+bool cleaning_agreed()
+{
+    if (backup_problem_count == 0)
+        return true;
+    char more[48] = "";
+    if (backup_problem_count > max_backup_problems_shown)
+        std::snprintf(more, sizeof more, "and %u more\n", backup_problem_count - max_backup_problems_shown);
+    char question[sizeof backup_problems + 192];
+    std::snprintf(question, sizeof question,
+                  "The backup cannot save everything that cleaning would delete:\n\n%s%s\n"
+                  "Clean anyway? Cancel leaves the registry untouched.",
+                  backup_problems, more);
+    return prompt_user(question, style_ok_cancel_warning) == button_ok;
 }
 
 }  // namespace
@@ -46,10 +63,11 @@ int main_flow()
     build_cleaning_script();
 
     char directory[path_size];
+    char command_line[2 * path_size + 32];
     if (prompt_user("'morvane.reg' has been created, do you want to edit it (at your own risk)?", style_yes_no) ==
-        button_yes)
-        start_with_script(get_system_directory(directory, path_size), directory, "notepad.exe", "",
-                          ShowMode::default_mode);
+            button_yes &&
+        compose_command_line(command_line, get_system_directory(directory, path_size), directory, "notepad.exe", ""))
+        start_program(command_line, ShowMode::default_mode);
 
     char question[192];
     std::snprintf(question, sizeof question,
@@ -57,8 +75,14 @@ int main_flow()
                   "CONTINUE WITH CLEANING?\n"
                   "Warning: if you are editing 'morvane.reg', close it NOW.",
                   key_count);
-    if (prompt_user(question, style_ok_cancel) == button_ok)
-        start_with_script(registry_editor_directory(directory), directory, "regedit.exe", " -s", ShowMode::hidden,
-                          start_program_as_named);
+    if (prompt_user(question, style_ok_cancel) != button_ok)
+        return 0;
+    back_up_listed_keys();
+    if (!cleaning_agreed())
+        return 0;
+    const bool ran =
+        compose_command_line(command_line, registry_editor_directory(directory), directory, "regedit.exe", " -s") &&
+        run_program_to_end(command_line, ShowMode::hidden);
+    report_cleaning(ran);
     return 0;
 }

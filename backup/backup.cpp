@@ -1,0 +1,186 @@
+// The backup before cleaning: where it goes, which keys it holds, what it
+// could not save.
+#include "backup/backup.h"
+
+#include <cstdio>
+#include <cstring>
+#include <iterator>
+
+#include "backup/key_export.h"
+#include "backup/key_names.h"
+#include "backup/script_entries.h"
+#include "state/state.h"
+
+namespace {
+
+constexpr std::uint32_t name_attempts = 9;
+
+// A new file, never one that exists: a second backup in the same second
+// gets a number.
+bool create_backup_in(const char* directory, std::uint32_t length)
+{
+    const LocalTime now = get_local_time();
+    for (std::uint32_t attempt = 1; attempt <= name_attempts; ++attempt) {
+        char number[4] = "";
+        if (attempt > 1)
+            std::snprintf(number, sizeof number, "-%u", attempt);
+        const int written =
+            std::snprintf(backup_path, sizeof backup_path, "%.*s%smorvane-backup-%04u%02u%02u-%02u%02u%02u%s.reg",
+                          static_cast<int>(length), directory,
+                          length > 0 && (directory[length - 1] == '\\' || directory[length - 1] == '/') ? "" : "\\",
+                          now.year, now.month, now.day, now.hour, now.minute, now.second, number);
+        if (written <= 0 || static_cast<std::size_t>(written) >= sizeof backup_path)
+            break;
+        backup_file = create_new_file_for_writing(backup_path);
+        if (backup_file != invalid_file)
+            return true;
+    }
+    backup_path[0] = '\0';
+    return false;
+}
+
+// Morvane\Backups in the local application data folder, or else the
+// temporary directory.
+bool create_backup_file()
+{
+    char directory[path_size];
+    std::uint32_t length = get_local_app_data_directory(directory, path_size);
+    if (length != 0 && length < path_size) {
+        for (const char* part : {"\\Morvane", "\\Backups"}) {
+            const std::size_t part_length = std::strlen(part);
+            if (length + part_length >= path_size) {
+                length = 0;
+                break;
+            }
+            std::memcpy(directory + length, part, part_length + 1);
+            length += static_cast<std::uint32_t>(part_length);
+            if (!make_directory(directory)) {
+                length = 0;
+                break;
+            }
+        }
+        if (length != 0 && create_backup_in(directory, length))
+            return true;
+    }
+    length = get_temp_path(path_size, directory);
+    return length != 0 && length < path_size && create_backup_in(directory, length);
+}
+
+void note_problem(const char16_t* key, std::uint32_t key_length, const char* reason)
+{
+    if (backup_problem_count++ >= max_backup_problems_shown)
+        return;
+    char name[120];
+    const std::uint32_t length = utf16_to_ansi(key, key_length, name, sizeof name);
+    const std::size_t used = std::strlen(backup_problems);
+    std::snprintf(backup_problems + used, sizeof backup_problems - used, "%.*s%s: %s\n", static_cast<int>(length), name,
+                  key_length > length ? "..." : "", reason);
+}
+
+const char* reason_for(ExportProblem problem)
+{
+    switch (problem) {
+    case ExportProblem::denied:
+        return "access denied";
+    case ExportProblem::too_large:
+        return "a value too large to save";
+    case ExportProblem::too_deep:
+        return "subkeys nested too deep";
+    case ExportProblem::name_uncarried:
+        return "a name with a line break";
+    default:
+        return "cannot be read";
+    }
+}
+
+RegistryView report_view()
+{
+    return report_from_x64 ? RegistryView::bits64 : RegistryView::bits32;
+}
+
+void mark_existed(std::int32_t index)
+{
+    if (static_cast<std::uint32_t>(index) < max_listed_keys_tracked)
+        key_existed[index / 8] = static_cast<std::uint8_t>(key_existed[index / 8] | 1u << (index % 8));
+}
+
+// First pass: which keys exist, and the full names of those that do.
+void find_listed_keys()
+{
+    ScriptEntry entry;
+    while (next_script_entry(entry)) {
+        const std::int32_t index = listed_keys++;
+        if (!entry.readable) {
+            note_problem(entry.text, entry.text_length, "an entry that cannot be read whole");
+            mark_existed(index);
+            continue;
+        }
+        RegistryKey key = 0;
+        const RegistryResult opened = open_registry_key(entry.root, entry.path, report_view(), key);
+        if (opened == RegistryResult::absent) {
+            ++keys_absent_before;
+            continue;
+        }
+        mark_existed(index);
+        if (opened != RegistryResult::ok) {
+            note_problem(entry.text, entry.text_length,
+                         opened == RegistryResult::denied ? "access denied" : "cannot be read");
+            continue;
+        }
+        remember_key_name(key);
+        close_registry_key(key);
+    }
+}
+
+// Second pass: each key's tree, unless a listed key above it holds it.
+void save_listed_keys()
+{
+    ScriptEntry entry;
+    for (std::int32_t index = 0; next_script_entry(entry); ++index) {
+        if (!entry.readable || !listed_key_existed(index))
+            continue;
+        RegistryKey key = 0;
+        if (open_registry_key(entry.root, entry.path, report_view(), key) != RegistryResult::ok)
+            continue;
+        if (claim_key_name(key)) {
+            const ExportProblem problem = export_key_tree(key, report_view());
+            if (problem != ExportProblem::none)
+                note_problem(entry.text, entry.text_length, reason_for(problem));
+        }
+        close_registry_key(key);
+    }
+}
+
+}  // namespace
+
+// Past the bits kept, a key counts as existing: it is then saved if it
+// does, and counted as gone if it is absent afterwards.
+bool listed_key_existed(std::int32_t index)
+{
+    return static_cast<std::uint32_t>(index) >= max_listed_keys_tracked || (key_existed[index / 8] >> (index % 8) & 1);
+}
+
+void back_up_listed_keys()
+{
+    if (!create_backup_file()) {
+        backup_problem_count = 1;
+        std::snprintf(backup_problems, sizeof backup_problems,
+                      "The backup file could not be created, neither in the local application data folder nor in "
+                      "the temporary directory.\n");
+        return;
+    }
+    write_backup_header();
+    for (void (*pass)() : {find_listed_keys, save_listed_keys}) {
+        if (!open_script_entries())
+            break;
+        pass();
+        close_script_entries();
+    }
+    flush_backup_text();
+    if (!close_file(backup_file)) {
+        ++backup_problem_count;
+        std::snprintf(backup_problems, sizeof backup_problems, "The backup file %s could not be written whole.\n",
+                      backup_path);
+    }
+    backup_file = invalid_file;
+}

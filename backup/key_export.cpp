@@ -1,0 +1,228 @@
+// The registry editor's export format, in UTF-16LE: a section a key, a line
+// a value, data that the quoted forms cannot carry exactly in hex.
+#include "backup/key_export.h"
+
+#include <bit>
+#include <iterator>
+
+#include "state/state.h"
+
+static_assert(std::endian::native == std::endian::little, "UTF-16 units are written as they lie in memory");
+
+namespace {
+
+// The registry's own limits: 255 units for a key's name, 16383 for a value's,
+// 512 levels of keys.
+constexpr std::uint32_t subkey_name_size = 256;
+constexpr std::uint32_t value_name_size = 16384;
+constexpr std::uint32_t max_depth = 512;
+constexpr std::uint32_t key_name_size = 32768;
+constexpr std::uint32_t value_data_size = std::uint32_t{4} << 20;
+// The registry editor breaks hex data before this column.
+constexpr std::uint32_t hex_line_width = 77;
+
+constexpr std::uint32_t type_string = 1;
+constexpr std::uint32_t type_binary = 3;
+constexpr std::uint32_t type_dword = 4;
+
+char16_t pending[8192];
+std::uint32_t pending_units;
+std::uint32_t column;
+
+char16_t key_name[key_name_size];
+char16_t subkey_name[subkey_name_size];
+char16_t value_name[value_name_size];
+alignas(char16_t) char value_data[value_data_size];
+RegistryKey open_keys[max_depth];
+std::uint32_t next_subkey[max_depth];
+
+void put(char16_t unit)
+{
+    if (pending_units == std::size(pending))
+        flush_backup_text();
+    pending[pending_units++] = unit;
+    column = unit == u'\n' ? 0 : column + 1;
+}
+
+void put(const char* ascii)
+{
+    while (*ascii != '\0')
+        put(static_cast<char16_t>(*ascii++));
+}
+
+void put_hex_digits(std::uint32_t number, int digits)
+{
+    for (int shift = 4 * (digits - 1); shift >= 0; shift -= 4)
+        put(static_cast<char16_t>("0123456789abcdef"[(number >> shift) & 0xF]));
+}
+
+bool has_line_break(const char16_t* text, std::uint32_t length)
+{
+    for (std::uint32_t i = 0; i < length; ++i) {
+        if (text[i] == u'\r' || text[i] == u'\n')
+            return true;
+    }
+    return false;
+}
+
+// Between quotes, a backslash and a quote are escaped with a backslash.
+void put_quoted(const char16_t* text, std::uint32_t length)
+{
+    put(u'"');
+    for (std::uint32_t i = 0; i < length; ++i) {
+        if (text[i] == u'\\' || text[i] == u'"')
+            put(u'\\');
+        put(text[i]);
+    }
+    put(u'"');
+}
+
+// A string value is quoted only when importing the quotes gives back its
+// exact bytes: whole units, one closing zero and no other, no line break.
+bool quotes_carry(const RegistryValue& value)
+{
+    if (value.type != type_string || value.data_length < 2 || value.data_length % 2 != 0)
+        return false;
+    const auto* units = reinterpret_cast<const char16_t*>(value.data);
+    const std::uint32_t length = value.data_length / 2 - 1;
+    if (units[length] != u'\0' || has_line_break(units, length))
+        return false;
+    for (std::uint32_t i = 0; i < length; ++i) {
+        if (units[i] == u'\0')
+            return false;
+    }
+    return true;
+}
+
+void put_value(const RegistryValue& value)
+{
+    if (value.name_length == 0)
+        put(u'@');
+    else
+        put_quoted(value.name, value.name_length);
+    put(u'=');
+    if (quotes_carry(value)) {
+        put_quoted(reinterpret_cast<const char16_t*>(value.data), value.data_length / 2 - 1);
+    } else if (value.type == type_dword && value.data_length == 4) {
+        const auto* bytes = reinterpret_cast<const unsigned char*>(value.data);
+        put("dword:");
+        put_hex_digits(bytes[0] | bytes[1] << 8 | bytes[2] << 16 | static_cast<std::uint32_t>(bytes[3]) << 24, 8);
+    } else {
+        put("hex");
+        if (value.type != type_binary) {
+            put(u'(');
+            int digits = 1;
+            while (digits < 8 && (value.type >> (4 * digits)) != 0)
+                ++digits;
+            put_hex_digits(value.type, digits);
+            put(u')');
+        }
+        put(u':');
+        for (std::uint32_t i = 0; i < value.data_length; ++i) {
+            put_hex_digits(static_cast<unsigned char>(value.data[i]), 2);
+            if (i + 1 == value.data_length)
+                break;
+            put(u',');
+            if (column >= hex_line_width - 3)
+                put("\\\r\n  ");
+        }
+    }
+    put("\r\n");
+}
+
+void note(ExportProblem& first, ExportProblem problem)
+{
+    if (first == ExportProblem::none)
+        first = problem;
+}
+
+ExportProblem problem_of(RegistryResult result)
+{
+    if (result == RegistryResult::denied)
+        return ExportProblem::denied;
+    return result == RegistryResult::too_large ? ExportProblem::too_large : ExportProblem::unreadable;
+}
+
+// The key's section: its full name, where it really lies, and its values.
+void export_key(RegistryKey key, ExportProblem& problem)
+{
+    std::uint32_t length = 0;
+    const RegistryResult named = get_registry_key_name(key, key_name, key_name_size, length);
+    if (named != RegistryResult::ok)
+        return note(problem, problem_of(named));
+    if (has_line_break(key_name, length))
+        return note(problem, ExportProblem::name_uncarried);
+    put(u'[');
+    for (std::uint32_t i = 0; i < length; ++i)
+        put(key_name[i]);
+    put("]\r\n");
+    RegistryValue value{value_name, value_name_size, 0, 0, value_data, value_data_size, 0};
+    for (std::uint32_t index = 0;; ++index) {
+        const RegistryResult result = enum_registry_value(key, index, value);
+        if (result == RegistryResult::no_more)
+            break;
+        if (result != RegistryResult::ok) {
+            note(problem, problem_of(result));
+            if (result == RegistryResult::too_large)
+                continue;
+            break;
+        }
+        if (has_line_break(value.name, value.name_length))
+            note(problem, ExportProblem::name_uncarried);
+        else
+            put_value(value);
+    }
+    put("\r\n");
+}
+
+}  // namespace
+
+void write_backup_header()
+{
+    put(u'\xFEFF');
+    put("Windows Registry Editor Version 5.00\r\n\r\n");
+}
+
+void flush_backup_text()
+{
+    write_file(backup_file, reinterpret_cast<const char*>(pending), 2 * pending_units);
+    pending_units = 0;
+}
+
+// Depth first, a parent before its subkeys, as the registry editor exports.
+ExportProblem export_key_tree(RegistryKey key, RegistryView view)
+{
+    ExportProblem problem = ExportProblem::none;
+    export_key(key, problem);
+    std::uint32_t depth = 0;
+    open_keys[0] = key;
+    next_subkey[0] = 0;
+    for (;;) {
+        const RegistryResult listed =
+            enum_registry_subkey(open_keys[depth], next_subkey[depth]++, subkey_name, subkey_name_size);
+        if (listed == RegistryResult::ok) {
+            RegistryKey subkey = 0;
+            const RegistryResult opened = open_registry_subkey(open_keys[depth], subkey_name, view, subkey);
+            if (opened == RegistryResult::absent)
+                continue;
+            if (opened != RegistryResult::ok) {
+                note(problem, problem_of(opened));
+                continue;
+            }
+            if (depth + 1 == max_depth) {
+                close_registry_key(subkey);
+                note(problem, ExportProblem::too_deep);
+                continue;
+            }
+            export_key(subkey, problem);
+            open_keys[++depth] = subkey;
+            next_subkey[depth] = 0;
+            continue;
+        }
+        if (listed != RegistryResult::no_more)
+            note(problem, problem_of(listed));
+        if (depth == 0)
+            return problem;
+        close_registry_key(open_keys[depth--]);
+    }
+}
