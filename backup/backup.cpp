@@ -170,6 +170,7 @@ void back_up_listed_keys()
         return;
     }
     write_backup_header();
+    forget_key_names();
     for (void (*pass)() : {find_listed_keys, save_listed_keys}) {
         if (!open_script_entries())
             break;

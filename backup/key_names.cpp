@@ -3,6 +3,7 @@
 // the case of other letters is then written twice, which restores the same).
 #include "backup/key_names.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <iterator>
 
@@ -59,6 +60,12 @@ std::uint64_t hash_name(RegistryKey key, bool& named, AtParent at_parent)
 }
 
 }  // namespace
+
+void forget_key_names()
+{
+    std::fill(std::begin(names), std::end(names), 0);
+    name_count = 0;
+}
 
 void remember_key_name(RegistryKey key)
 {

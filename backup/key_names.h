@@ -4,6 +4,7 @@
 
 #include "platform/platform.h"
 
+void forget_key_names();
 // Remembers the key as one whose tree the backup will hold.
 void remember_key_name(RegistryKey key);
 // True when the key's tree is to be written now: no remembered key lies

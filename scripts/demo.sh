@@ -27,21 +27,34 @@ mapfile -t keys < <(tr -d '\r' <samples/regshot-report.txt | sed -n '/^Keys adde
 view_of() { case $1 in HKLM\\*) echo /reg:64 ;; esac; }
 for key in "${keys[@]}"; do reg_add "$key" $(view_of "$key") /f; done
 
-mkdir -p "$WORK/run"
+# Started from a folder of drive C:, the open-file dialog opens at C:\, as a
+# Windows user sees it.
+run_dir=$WINEPREFIX/drive_c/Morvane
+mkdir -p "$run_dir"
 if [ -n "$interactive" ]; then
   echo "== starting morvane.exe on your display: pick C:\\regshot-report.txt"
-  (cd "$WORK/run" && "$WINE" "$MORVANE_EXE" 2>/dev/null) || true
+  (cd "$run_dir" && "$WINE" "$MORVANE_EXE" 2>/dev/null) || true
   timeout 300 wineserver -w || true
 else
   export SCREENSHOT_DIR=$PWD/build/demo
   rm -rf "$SCREENSHOT_DIR" && mkdir -p "$SCREENSHOT_DIR"
   echo "== running morvane.exe in a virtual display, screenshots in build/demo/"
-  morvane_start "$WORK/run"
+  morvane_start "$run_dir"
   expect_message "'tags.ini' not found.\\nMorvane will only search for the standard 'Keys added' string." Return
   answer_dialog 'C:\regshot-report.txt'
   expect_message "'morvane.reg' has been created, do you want to edit it (at your own risk)?" n
   expect_message "6 registry key(s) found parsing report.\\n\\nCONTINUE WITH CLEANING?\\nWarning: if you are editing 'morvane.reg', close it NOW." Return
+  next_message
+  echo "== the program's last message"
+  # Wine's trace writes a backslash as \\ and a line break as \n.
+  sed 's/\\\\/\x01/g; s/\\n/\n/g; s/\x01/\\/g' <<<"$SHOWN"
+  answer_message Return
   morvane_expect_exit 0
+  # The dialog beside the messages, in the order shown.
+  convert \( "$SCREENSHOT_DIR/dialog.png" \) \( "$SCREENSHOT_DIR"/message-[1-4].png -background black -gravity west \
+    -splice 0x6 -append \) -background black -gravity north +append -bordercolor black -border 6 \
+    "$SCREENSHOT_DIR/dialogs.png"
+  echo "== screenshots in build/demo/, put together in build/demo/dialogs.png"
 fi
 
 script=$(unix_path "$(wine_temp_dir)\\morvane.reg")

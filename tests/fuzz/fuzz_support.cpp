@@ -88,6 +88,12 @@ void reset_state()
     key_count = 0;
     input_file = invalid_file;
     ::script_file = invalid_file;
+    std::memset(backup_path, 0, sizeof backup_path);
+    std::memset(backup_problems, 0, sizeof backup_problems);
+    std::memset(key_existed, 0, sizeof key_existed);
+    backup_problem_count = 0;
+    listed_keys = 0;
+    keys_absent_before = 0;
 }
 
 std::set<std::string> lines_of(const std::uint8_t* data, std::size_t size, bool as_report)

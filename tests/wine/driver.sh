@@ -119,26 +119,37 @@ wait_window() {
   done
 }
 
+# Saves window $2 (the whole screen without it) as $1.png.
 screenshot() {
-  [ -z "${SCREENSHOT_DIR:-}" ] || import -window root "$SCREENSHOT_DIR/$1.png"
+  [ -z "${SCREENSHOT_DIR:-}" ] || import -window "${2:-root}" "$SCREENSHOT_DIR/$1.png"
+}
+
+# Waits for the next message box; its text (\n for line breaks) in SHOWN.
+next_message() {
+  local waited=0
+  MESSAGES_SEEN=$((MESSAGES_SEEN + 1))
+  while [ "$(grep -c 'MSGBOX_OnInit' "$WORK/trace")" -lt $MESSAGES_SEEN ]; do
+    sleep 0.2; waited=$((waited + 1))
+    [ $waited -lt $((WAIT_SECONDS * 5)) ] || die "no message box number $MESSAGES_SEEN"
+  done
+  SHOWN=$(grep 'MSGBOX_OnInit' "$WORK/trace" | sed -n "${MESSAGES_SEEN}p" | sed 's/.*MSGBOX_OnInit L"//; s/"$//')
+}
+
+# Answers the message box under the program's caption with key $1.
+answer_message() {
+  local id
+  id=$(wait_window "$CAPTION")
+  sleep 0.3
+  screenshot "message-$MESSAGES_SEEN" "$id"
+  xdotool windowfocus --sync "$id" key "$1"
 }
 
 # Expects the next message box to show text $1 (\n for line breaks) under
 # the program's caption, then answers it with key $2.
 expect_message() {
-  local expected=$1 key=$2 waited=0 shown
-  MESSAGES_SEEN=$((MESSAGES_SEEN + 1))
-  while [ "$(grep -c 'MSGBOX_OnInit' "$WORK/trace")" -lt $MESSAGES_SEEN ]; do
-    sleep 0.2; waited=$((waited + 1))
-    [ $waited -lt $((WAIT_SECONDS * 5)) ] || die "no message '$expected'"
-  done
-  shown=$(grep 'MSGBOX_OnInit' "$WORK/trace" | sed -n "${MESSAGES_SEEN}p" | sed 's/.*MSGBOX_OnInit L"//; s/"$//')
-  [ "$shown" = "$expected" ] || die "message '$shown', expected '$expected'"
-  local id
-  id=$(wait_window "$CAPTION")
-  sleep 0.3
-  screenshot "message-$MESSAGES_SEEN"
-  xdotool windowfocus --sync "$id" key "$key"
+  next_message
+  [ "$SHOWN" = "$1" ] || die "message '$SHOWN', expected '$1'"
+  answer_message "$2"
 }
 
 # Types $1 into the open-file dialog and confirms it, or cancels with Escape
@@ -150,7 +161,7 @@ answer_dialog() {
   xdotool windowfocus --sync "$id"
   if [ -n "$1" ]; then
     xdotool type --delay 10 "$1"
-    screenshot dialog
+    screenshot dialog "$id"
     xdotool key Return
   else
     xdotool key Escape

@@ -68,17 +68,37 @@ printf '%s\n' '#include <windows.h>' 'int WINAPI WinMain(HINSTANCE, HINSTANCE, L
   '  CloseHandle(CreateFileA("C:\\planted-ran", GENERIC_WRITE, 0, 0, CREATE_ALWAYS, 0, 0));' '  return 0;' '}' \
   >"$WORK/planted.cpp"
 "$compiler" -mwindows -o "$WORK/planted.exe" "$WORK/planted.cpp" || die "cannot build the planted program"
+"$compiler" -O1 -static -o "$WORK/prefix/drive_c/dump_keys.exe" "$here/dump_keys.cpp" || die "cannot build dump_keys"
+dump_keys() { timeout 120 "$WINE" 'C:\dump_keys.exe' "$@" 2>/dev/null | tr -d '\r'; }
 for dir in "$app_dir" "$run_dir"; do
   cp "$WORK/planted.exe" "$dir/regedit.exe"
   cp "$WORK/planted.exe" "$dir/notepad.exe"
 done
+
+# The message after cleaning: the counts of listed, gone, already absent and
+# still there keys, and the backup's path, which must be a file (its
+# Unix path is left in BACKUP).
+expect_result() {
+  next_message
+  local pattern='^Cleaning finished\.\\n\\nListed keys: '"$1"'\\nGone: '"$2"'\\nAlready absent: '"$3"'\\nStill there: '"$4"'\\n(.*\\n)?\\nBackup: (.*)\\nOpening the backup restores the deleted keys\.$'
+  [[ $SHOWN =~ $pattern ]] || die "message '$SHOWN', expected the counts $*"
+  local path
+  path=$(sed 's/\\\\/\\/g' <<<"${BASH_REMATCH[2]}")
+  [[ $path == *'\Morvane\Backups\morvane-backup-'????????-??????.reg ]] || die "the backup $path is not in Morvane\Backups"
+  BACKUP_WINDOWS=$path
+  BACKUP=$(unix_path "$path")
+  [ -f "$BACKUP" ] || die "no backup at $path"
+  answer_message Return
+}
 
 make_keys() {
   for key in "${added[@]}" "${staying[@]}"; do add_key "$key"; done
 }
 passed=0 failed=0
 
+# MORVANE_E2E_ONLY, a pattern, runs only the scenarios whose names match it.
 scenario() {
+  [[ $1 == *${MORVANE_E2E_ONLY:-}* ]] || return 0
   echo "-- $1"
   if ( set -e; "$2" ); then passed=$((passed + 1)); else failed=$((failed + 1)); echo "FAILED: $1"; fi
 }
@@ -93,6 +113,7 @@ clean_run() {
   answer_dialog 'C:\report.txt'
   expect_message "$EDIT" n
   expect_message "$(cleaning 12)" Return
+  expect_result 12 12 0 0
   morvane_expect_exit 0
   cmp "$script" "$expected_script" || die "morvane.reg differs from the expected script"
   for key in "${added[@]}"; do ! has_key "$key" || die "$key is still there"; done
@@ -117,6 +138,7 @@ unicode_names() {
   expect_message "$EDIT" y
   window=$(wait_window 'morvane.reg - Notepad')
   expect_message "$(cleaning 3)" Return
+  expect_result 3 3 0 0
   xdotool windowfocus --sync "$window" key alt+F4
   morvane_expect_exit 0
   cmp "$script" "$WORK/expected-unicode.reg" || die "morvane.reg differs from the expected UTF-16 script"
@@ -141,6 +163,11 @@ registry_views() {
     answer_dialog 'C:\view.txt'
     expect_message "$EDIT" n
     expect_message "$(cleaning 1)" Return
+    if [ "$title" = 'Regshot 1.9.0 x64 Unicode' ] || host_runs_32bit; then
+      expect_result 1 1 0 0
+    else
+      expect_result 1 0 0 1
+    fi
     morvane_expect_exit 0
     if [ "$title" = 'Regshot 1.9.0 x64 Unicode' ]; then
       ! key_exists "$key" /reg:64 || die "x64 report: the 64-bit view's key is still there"
@@ -156,6 +183,77 @@ registry_views() {
     reg delete "$key" /reg:64 /f || true
     reg delete "$key" /reg:32 /f || true
   done
+}
+
+# Keys holding every kind of value, a 1 MB one among them, Unicode names and a
+# deep tree, made by reg.exe in view $1 (64 or 32), and a key of the same path
+# in view $2 holding a value of its own.
+make_backup_keys() {
+  local app='HKEY_LOCAL_MACHINE\SOFTWARE\MorvaneBackup\App' deep i
+  deep=$app\\Deep
+  {
+    printf '\xff\xfe'
+    {
+      crlf 'Windows Registry Editor Version 5.00' '' "[$app]" '@="default"' '"quote\"back\\slash"="a\\b\"c"' \
+        '"empty"=""' '"unterminated"=hex(1):41,00' '"nothing"=hex(1):' '"line break"=hex(1):61,00,0d,00,0a,00,00,00' \
+        '"expand"=hex(2):25,00,50,00,25,00,00,00' '"multi"=hex(7):61,00,00,00,62,00,00,00,00,00' \
+        '"dword"=dword:8000002a' '"qword"=hex(b):01,00,00,00,00,00,00,ff' '"binary"=hex:00,ff' '"none"=hex(0):' \
+        '"odd type"=hex(12345):aa,bb' '"Привет"="日本語"'
+      printf '"big"=hex:'
+      awk 'BEGIN { for (i = 0; i < 1048576; i++) printf "%02x%s", (i * 7 + 3) % 256, i < 1048575 ? "," : "\r\n" }'
+      crlf '' "[$app\\Ключ]" '"x"=dword:00000001' ''
+      for i in $(seq 1 40); do
+        deep=$deep\\L$i
+        crlf "[$deep]" "\"level\"=\"$i\"" ''
+      done
+    } | to_utf16
+  } >"$WORK/prefix/drive_c/backup-keys.reg"
+  reg import 'C:\backup-keys.reg' "/reg:$1" || die "cannot make the keys to back up"
+  reg_add 'HKLM\SOFTWARE\MorvaneBackup\App' /v twin /d 'the other view' "/reg:$2" /f
+}
+
+# Cleans the keys that a report titled $1 lists in view $2, then imports the
+# backup with the 64-bit reg.exe: the keys must be back byte for byte, as
+# reg.exe exports them, and the other view's key ($3) never touched.
+backup_round_trip() {
+  local title=$1 view=$2 other=$3 top='HKLM\SOFTWARE\MorvaneBackup'
+  reg delete "$top" /reg:64 /f || true
+  reg delete "$top" /reg:32 /f || true
+  make_backup_keys "$view" "$other"
+  reg export "$top" 'C:\before.reg' "/reg:$view" /y || die "cannot export the keys"
+  dump_keys 'SOFTWARE\MorvaneBackup' "$view" >"$WORK/before.txt"
+  [ "$(grep -c '^\[' "$WORK/before.txt")" -eq 44 ] || die "dump_keys did not list the keys made"
+  write_report "$title" "$top\\App" "$top\\App\\Deep" "$top\\Missing" >"$WORK/prefix/drive_c/backup-report.txt"
+  morvane_start "$run_dir"
+  expect_message "$TAGS_MISSING" Return
+  answer_dialog 'C:\backup-report.txt'
+  expect_message "$EDIT" n
+  expect_message "$(cleaning 3)" Return
+  expect_result 3 2 1 0
+  morvane_expect_exit 0
+  ! key_exists "$top\\App" "/reg:$view" || die "the listed key is still there"
+  key_exists "$top\\App" "/reg:$other" || die "the other view's key is gone"
+  local saved
+  saved=$(iconv -f UTF-16LE -t UTF-8 "$BACKUP" | tr -d '\r')
+  ! grep -q 'the other view' <<<"$saved" || die "the backup holds the other view's key"
+  if [ "$view" = 32 ]; then
+    grep -qixF '[HKEY_LOCAL_MACHINE\SOFTWARE\WOW6432Node\MorvaneBackup\App]' <<<"$saved" ||
+      die "the backup does not name the 32-bit view's key where the 64-bit registry has it"
+  fi
+  reg import "$BACKUP_WINDOWS" /reg:64 || die "reg import of the backup failed"
+  reg export "$top" 'C:\after.reg' "/reg:$view" /y || die "cannot export the restored keys"
+  cmp "$WORK/prefix/drive_c/before.reg" "$WORK/prefix/drive_c/after.reg" || die "the restored keys differ"
+  dump_keys 'SOFTWARE\MorvaneBackup' "$view" >"$WORK/after.txt"
+  cmp "$WORK/before.txt" "$WORK/after.txt" || die "the restored values differ in their bytes"
+}
+
+backup_x64() { backup_round_trip 'Regshot 1.9.0 x64 ANSI' 64 32; }
+backup_x86() {
+  if host_runs_32bit; then
+    backup_round_trip 'Regshot 1.9.0 x86 ANSI' 32 64
+  else
+    echo "   ($(host_describe): Wine's 32-bit registry editor cannot start, so no x86 report is cleaned)"
+  fi
 }
 
 cancel_dialog() {
@@ -204,6 +302,8 @@ for build in "${builds[@]}"; do
   scenario "$build: temporary directory with a space" temp_with_space
   scenario "$build: Unicode report with non-ASCII key names, edited first" unicode_names
   scenario "$build: the registry view that the report names" registry_views
+  scenario "$build: the backup restores an x64 report's keys exactly" backup_x64
+  scenario "$build: the backup restores an x86 report's keys exactly" backup_x86
 done
 host_runs_32bit || echo "wine: $(host_describe): build/win32/morvane.exe did not run"
 echo "wine: $passed passed, $failed failed"
