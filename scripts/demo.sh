@@ -51,8 +51,8 @@ else
   answer_message Return
   morvane_expect_exit 0
   # The dialog beside the messages, in the order shown.
-  convert \( "$SCREENSHOT_DIR/dialog.png" \) \( "$SCREENSHOT_DIR"/message-[1-4].png -background black -gravity west \
-    -splice 0x6 -append \) -background black -gravity north +append -bordercolor black -border 6 \
+  convert \( "$SCREENSHOT_DIR/dialog.png" \) \( "$SCREENSHOT_DIR"/message-[1-4].png -background black -gravity north -splice 0x6 \
+    -gravity west -append \) -background black -gravity north +append -bordercolor black -border 6 \
     "$SCREENSHOT_DIR/dialogs.png"
   echo "== screenshots in build/demo/, put together in build/demo/dialogs.png"
 fi
