@@ -15,30 +15,36 @@ bool is_line_end(const char* cr)
         return cr[1] == '\0' && cr[2] == '\n' && cr[3] == '\0';
 }
 
+// The line end is looked for where the bytes lie in the file's window, and
+// only the line is copied: a chunk copied per line would cost far more than
+// the line.
 template <std::uint32_t Unit>
 bool read_line(char* buffer, FileHandle file)
 {
     constexpr std::uint32_t pair = 2 * Unit;
-    const std::uint32_t n = read_file(file, buffer, chunk_size);
+    const char* bytes = nullptr;
+    const std::uint32_t n = peek_file(file, bytes, chunk_size);
     if (n == 0)
         return false;
+    std::uint32_t length = n;
+    std::uint32_t skip = n;
     if (n >= pair) {
         // A pair must begin early enough to end inside the chunk.
-        char* const last_start = buffer + (n - pair);
-        for (char* cr = buffer; cr <= last_start && (cr = static_cast<char*>(std::memchr(cr, '\r', last_start - cr + 1)));
-             ++cr) {
-            if ((cr - buffer) % Unit == 0 && is_line_end<Unit>(cr)) {
-                move_file_position(file, -static_cast<std::int32_t>(buffer + n - (cr + pair)));
-                *cr = '\0';
-                line_length = static_cast<std::uint32_t>(cr - buffer);
-                line_continues = false;
-                return true;
+        const char* const last_start = bytes + (n - pair);
+        for (const char* cr = bytes;
+             cr <= last_start && (cr = static_cast<const char*>(std::memchr(cr, '\r', last_start - cr + 1))); ++cr) {
+            if ((cr - bytes) % Unit == 0 && is_line_end<Unit>(cr)) {
+                length = static_cast<std::uint32_t>(cr - bytes);
+                skip = length + pair;
+                break;
             }
         }
     }
-    buffer[n] = '\0';
-    line_length = n;
-    line_continues = n == chunk_size;
+    std::memcpy(buffer, bytes, length);
+    buffer[length] = '\0';
+    move_file_position(file, static_cast<std::int32_t>(skip));
+    line_length = length;
+    line_continues = length == chunk_size;
     return true;
 }
 

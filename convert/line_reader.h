@@ -4,9 +4,10 @@
 #include "platform/platform.h"
 #include "state/state.h"
 
-// Reads one chunk from the current position into `buffer` (line_buffer),
-// cuts it at its first CR LF and moves the position back to just behind that
-// pair. False at end of file, leaving the buffer as it was.
+// Looks at one chunk from the current position, cuts it at its first CR LF
+// and delivers the line before it into `buffer` (line_buffer), moving the
+// position to just behind that pair; without a pair, the whole chunk is the
+// line. False at end of file, leaving the buffer as it was.
 bool read_crlf_line(char* buffer, FileHandle file);
 
 // The same for UTF-16LE text: the line ends at the units CR LF (the bytes

@@ -51,7 +51,7 @@ FileHandle adopt_file(RawFile raw, bool writing)
     return invalid_file;
 }
 
-std::uint32_t read_file(FileHandle handle, char* buffer, std::uint32_t size)
+std::uint32_t peek_file(FileHandle handle, const char*& bytes, std::uint32_t size)
 {
     OpenFile& file = files[handle];
     const std::int64_t window_end = file.window_start + file.window_length;
@@ -61,9 +61,16 @@ std::uint32_t read_file(FileHandle handle, char* buffer, std::uint32_t size)
     }
     const auto offset = static_cast<std::uint32_t>(file.position - file.window_start);
     const std::uint32_t available = file.window_length - offset;
-    const std::uint32_t delivered = available < size ? available : size;
-    std::memcpy(buffer, file.window + offset, delivered);
-    file.position += delivered;
+    bytes = file.window + offset;
+    return available < size ? available : size;
+}
+
+std::uint32_t read_file(FileHandle handle, char* buffer, std::uint32_t size)
+{
+    const char* bytes = nullptr;
+    const std::uint32_t delivered = peek_file(handle, bytes, size);
+    std::memcpy(buffer, bytes, delivered);
+    files[handle].position += delivered;
     return delivered;
 }
 

@@ -13,6 +13,11 @@ FileHandle create_file_for_writing(const char* name);
 FileHandle create_new_file_for_writing(const char* name);
 // Returns the count of bytes delivered: 0 at end of file and on failure.
 std::uint32_t read_file(FileHandle file, char* buffer, std::uint32_t size);
+// The next bytes from the current position, up to `size` of them (at most
+// 64 KB), where they already lie: valid until the next call on the file.
+// Does not move the position. Returns their count: 0 at end of file and on
+// failure, fewer than `size` only at the end of the file.
+std::uint32_t peek_file(FileHandle file, const char*& bytes, std::uint32_t size);
 void move_file_position(FileHandle file, std::int32_t distance);
 void write_file(FileHandle file, const char* bytes, std::uint32_t length);
 // True when every write reached the file.
