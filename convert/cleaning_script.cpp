@@ -31,6 +31,9 @@ constexpr RootName root_names[] = {
 // A report line as 8-bit text: an ANSI report's bytes, a UTF-16 one's UTF-8.
 struct ReportLine {
     const char* text;
+    // A UTF-16 report's line as read, when it is still in line_buffer.
+    const char* units;
+    std::uint32_t bytes;
     std::uint32_t characters;  // bytes of an ANSI report, units of a UTF-16 one
     // Neither longer than a chunk, nor cut short by a zero, nor holding a
     // character that did not convert: a key named by part of it would be
@@ -70,14 +73,16 @@ bool read_report_line(ReportLine& line)
         if (!read_line_start(line_buffer, input_file))
             return false;
         const auto length = static_cast<std::uint32_t>(std::strlen(line_buffer));
-        line = {line_buffer, length, length == line_length && !line_continues, length == 0 && !line_continues};
+        line = {line_buffer, nullptr, length, length, length == line_length && !line_continues,
+                length == 0 && !line_continues};
         return true;
     }
     if (!read_line_start(line_buffer, input_file, read_utf16_line))
         return false;
     std::uint32_t units = 0;
     const bool exact = utf16_to_utf8(line_buffer, line_length, report_line, units) && 2 * units == line_length;
-    line = {report_line, units, exact && !line_continues, report_line[0] == '\0' && !line_continues};
+    line = {report_line, line_buffer, static_cast<std::uint32_t>(std::strlen(report_line)), units,
+            exact && !line_continues, report_line[0] == '\0' && !line_continues};
     return true;
 }
 
@@ -157,23 +162,46 @@ const RootName* root_of(const char* key)
     return nullptr;
 }
 
+// Each byte of `word` that equals `byte` has its high bit set in the result.
+std::uint64_t bytes_equal(std::uint64_t word, unsigned char byte)
+{
+    constexpr std::uint64_t low_bits = 0x7F7F7F7F7F7F7F7F;
+    const std::uint64_t differs = word ^ (0x0101010101010101 * byte);
+    return ~(((differs & low_bits) + low_bits) | differs | low_bits);
+}
+
 // A key names exactly one key when no line break stands in it and no key
 // name in its path is empty (a closing backslash, or two in a row): the
 // registry editor would delete a parent of the key instead, or the whole
-// hive. Gives the length of a key that does.
-bool names_one_key(const char* tail, std::size_t& length)
+// hive. Reports hold millions of keys, so eight bytes are looked at a time.
+bool names_one_key(const char* tail, std::size_t length)
 {
-    const char* c = tail;
-    for (; *c != '\0'; ++c) {
-        if (*c == '\r' || *c == '\n' || (*c == '\\' && (c[1] == '\\' || c[1] == '\0')))
-            return false;
+    std::uint64_t after_backslash = 0;
+    std::size_t at = 0;
+    for (; at + 8 <= length; at += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, tail + at, 8);
+        const std::uint64_t backslashes = bytes_equal(word, '\\');
+        // Any byte below 0x0E, as CR and LF are, sends the word to the exact
+        // test below; key names hardly ever hold such bytes.
+        const std::uint64_t low = (word - 0x0E0E0E0E0E0E0E0E) & ~word & 0x8080808080808080;
+        if ((low | (backslashes & ((backslashes << 8) | after_backslash))) != 0)
+            break;
+        after_backslash = backslashes >> 56;
     }
-    length = static_cast<std::size_t>(c - tail);
-    return length >= 2;
+    bool backslash = after_backslash != 0;
+    for (; at < length; ++at) {
+        const char c = tail[at];
+        if (c == '\r' || c == '\n' || (c == '\\' && backslash))
+            return false;
+        backslash = c == '\\';
+    }
+    return length >= 2 && tail[length - 1] != '\\';
 }
 
 // Only a line that opens with a root name names a key: a root name further
-// in belongs to some other key.
+// in belongs to some other key. The entry is written at once: a report may
+// give millions.
 void write_entry_for(const ReportLine& line)
 {
     const char* key = key_of(line.text);
@@ -181,14 +209,42 @@ void write_entry_for(const ReportLine& line)
     if (root == nullptr || !line.whole)
         return;
     const char* tail = key + root->written_in_report.size();
-    std::size_t length = 0;
+    const std::size_t length = line.bytes - static_cast<std::size_t>(tail - line.text);
     if (!names_one_key(tail, length))
         return;
-    write_text("[-");
-    write_text(root->full);
-    write_text({tail, length});
-    write_text("]\r\n");
     ++key_count;
+    char entry[2 * chunk_size + 64];
+    std::size_t used = 0;
+    const auto put = [&entry, &used](std::string_view ascii, std::size_t unit) {
+        if (unit == 1) {
+            std::memcpy(entry + used, ascii.data(), ascii.size());
+            used += ascii.size();
+            return;
+        }
+        for (const char c : ascii) {
+            entry[used++] = c;
+            entry[used++] = '\0';
+        }
+    };
+    if (line.units != nullptr) {
+        // What stands before the tail is ASCII, a unit a byte: the tail's
+        // units are the line's own, as read.
+        const auto offset = static_cast<std::uint32_t>(tail - line.text);
+        const std::uint32_t tail_bytes = 2 * (line.characters - offset);
+        put("[-", 2);
+        put(root->full, 2);
+        std::memcpy(entry + used, line.units + 2 * offset, tail_bytes);
+        used += tail_bytes;
+        put("]\r\n", 2);
+        write_file(script_file, entry, static_cast<std::uint32_t>(used));
+        return;
+    }
+    put("[-", 1);
+    put(root->full, 1);
+    std::memcpy(entry + used, tail, length);
+    used += length;
+    put("]\r\n", 1);
+    write_text({entry, used});
 }
 
 // RegShot breaks a result after every wrap_length characters. A line of
@@ -211,7 +267,7 @@ void convert_section()
             const std::size_t size = std::min(std::strlen(line.text), sizeof held_line - 1);
             std::memcpy(held_line, line.text, size);
             held_line[size] = '\0';
-            held = {held_line, line.characters, line.whole, false};
+            held = {held_line, nullptr, static_cast<std::uint32_t>(size), line.characters, line.whole, false};
             continue;
         }
         wrap = Wrap::none;
