@@ -233,7 +233,7 @@ void write_entry_for(const ReportLine& line)
         const std::uint32_t tail_bytes = 2 * (line.characters - offset);
         put("[-", 2);
         put(root->full, 2);
-        std::memcpy(entry + used, line.units + 2 * offset, tail_bytes);
+        std::memcpy(entry + used, line.units + 2 * std::size_t{offset}, tail_bytes);
         used += tail_bytes;
         put("]\r\n", 2);
         write_file(script_file, entry, static_cast<std::uint32_t>(used));

@@ -15,7 +15,8 @@ namespace {
 
 std::filesystem::path key_directory;
 
-// A record: a name length in units (one byte), the name in UTF-16LE, the
+// A record: a name length in units (one byte, up to 63: the stand-in's file
+// name for the value must fit in 255 bytes), the name in UTF-16LE, the
 // type (four bytes) and a data length (two bytes), then the data. Returns
 // the names of the values made, as the stand-in registry keeps them.
 std::set<std::u16string> make_values(const std::uint8_t* data, std::size_t size, std::size_t& used)
@@ -25,7 +26,7 @@ std::set<std::u16string> make_values(const std::uint8_t* data, std::size_t size,
     std::filesystem::create_directories(key_directory);
     std::size_t at = 0;
     while (at < size) {
-        const std::size_t name_bytes = 2 * std::size_t{data[at]};
+        const std::size_t name_bytes = 2 * std::size_t{data[at] % 64u};
         if (at + 1 + name_bytes + 6 > size)
             break;
         std::u16string name;
