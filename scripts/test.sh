@@ -28,6 +28,7 @@ step "static checks" bash scripts/check.sh
 step "fuzzing" bash scripts/fuzz.sh
 step "benchmark (small report, to check it works)" bash bench/run.sh 20000 1
 step "the Windows programs, as files" bash tests/check_exe.sh
+step "the release, built twice from two clones" bash tests/check_release.sh
 step "the Windows program under Wine" timeout 1500 bash tests/wine/e2e.sh
 
 echo
