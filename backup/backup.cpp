@@ -108,8 +108,7 @@ void mark_existed(std::int32_t index)
 void find_listed_keys()
 {
     ScriptEntry entry;
-    while (next_script_entry(entry)) {
-        const std::int32_t index = listed_keys++;
+    for (std::int32_t index = 0; next_script_entry(entry); ++index) {
         if (!entry.readable) {
             note_problem(entry.text, entry.text_length, "an entry that cannot be read whole");
             mark_existed(index);
@@ -117,10 +116,8 @@ void find_listed_keys()
         }
         RegistryKey key = 0;
         const RegistryResult opened = open_registry_key(entry.root, entry.path, report_view(), key);
-        if (opened == RegistryResult::absent) {
-            ++keys_absent_before;
+        if (opened == RegistryResult::absent)
             continue;
-        }
         mark_existed(index);
         if (opened != RegistryResult::ok) {
             note_problem(entry.text, entry.text_length,

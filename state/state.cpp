@@ -20,6 +20,4 @@ char backup_path[path_size];
 FileHandle backup_file = invalid_file;
 char backup_problems[max_backup_problems_shown * 192 + 1];
 std::uint32_t backup_problem_count;
-std::int32_t listed_keys;
-std::int32_t keys_absent_before;
 std::uint8_t key_existed[max_listed_keys_tracked / 8];

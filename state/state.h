@@ -57,8 +57,6 @@ extern FileHandle backup_file;
 // before cleaning shows them.
 extern char backup_problems[max_backup_problems_shown * 192 + 1];
 extern std::uint32_t backup_problem_count;
-extern std::int32_t listed_keys;
-extern std::int32_t keys_absent_before;
 // A bit for each listed key, in the script's order: it existed before
 // cleaning.
 extern std::uint8_t key_existed[max_listed_keys_tracked / 8];

@@ -92,8 +92,6 @@ void reset_state()
     std::memset(backup_problems, 0, sizeof backup_problems);
     std::memset(key_existed, 0, sizeof key_existed);
     backup_problem_count = 0;
-    listed_keys = 0;
-    keys_absent_before = 0;
 }
 
 std::set<std::string> lines_of(const std::uint8_t* data, std::size_t size, bool as_report)
