@@ -70,11 +70,9 @@ void note_problem(const char16_t* key, std::uint32_t key_length, const char* rea
 {
     if (backup_problem_count++ >= max_backup_problems_shown)
         return;
-    char name[120];
-    const std::uint32_t length = utf16_to_ansi(key, key_length, name, sizeof name);
-    const std::size_t used = std::strlen(backup_problems);
-    std::snprintf(backup_problems + used, sizeof backup_problems - used, "%.*s%s: %s\n", static_cast<int>(length), name,
-                  key_length > length ? "..." : "", reason);
+    char after[64];
+    std::snprintf(after, sizeof after, ": %s", reason);
+    append_key_line(backup_problems, sizeof backup_problems, key, key_length, 120, after);
 }
 
 const char* reason_for(ExportProblem problem)
@@ -91,11 +89,6 @@ const char* reason_for(ExportProblem problem)
     default:
         return "cannot be read";
     }
-}
-
-RegistryView report_view()
-{
-    return report_from_x64 ? RegistryView::bits64 : RegistryView::bits32;
 }
 
 void mark_existed(std::int32_t index)
@@ -149,6 +142,21 @@ void save_listed_keys()
 }
 
 }  // namespace
+
+RegistryView report_view()
+{
+    return report_from_x64 ? RegistryView::bits64 : RegistryView::bits32;
+}
+
+void append_key_line(char* lines, std::size_t size, const char16_t* key, std::uint32_t length, std::uint32_t width,
+                     const char* after)
+{
+    char name[128];
+    const std::uint32_t shown = utf16_to_ansi(key, length, name, width < sizeof name ? width : sizeof name);
+    const std::size_t used = std::strlen(lines);
+    std::snprintf(lines + used, size - used, "%.*s%s%s\n", static_cast<int>(shown), name, length > shown ? "..." : "",
+                  after);
+}
 
 // Past the bits kept, a key counts as existing: it is then saved if it
 // does, and counted as gone if it is absent afterwards.

@@ -2,7 +2,19 @@
 // cleaning did.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+
+#include "platform/platform.h"
+
+// The view in which RegShot saw the keys, and so the one the registry
+// editor deletes them from.
+RegistryView report_view();
+
+// Appends a line to `lines`: the key's name in the ANSI code page, cut to
+// `width` bytes (with "..." where it was), then `after`.
+void append_key_line(char* lines, std::size_t size, const char16_t* key, std::uint32_t length, std::uint32_t width,
+                     const char* after);
 
 // Saves each key that the script deletes, in the report's registry view,
 // into a new file in the user's local application data (backup_path), and

@@ -1,7 +1,6 @@
 // After the registry editor: which listed keys are gone, and the one message
 // that tells the user so.
 #include <cstdio>
-#include <cstring>
 
 #include "backup/backup.h"
 #include "backup/script_entries.h"
@@ -10,19 +9,10 @@
 namespace {
 
 constexpr std::uint32_t names_shown = 5;
-constexpr int name_width = 100;
+constexpr std::uint32_t name_width = 100;
 
 char result_text[1536];
 char still_there_names[names_shown * (name_width + 8)];
-
-void add_name(const ScriptEntry& entry)
-{
-    char name[name_width + 1];
-    const std::uint32_t length = utf16_to_ansi(entry.text, entry.text_length, name, name_width);
-    const std::size_t used = std::strlen(still_there_names);
-    std::snprintf(still_there_names + used, sizeof still_there_names - used, "%.*s%s\n", static_cast<int>(length),
-                  name, entry.text_length > length ? "..." : "");
-}
 
 }  // namespace
 
@@ -31,13 +21,12 @@ void report_cleaning(bool editor_ran)
     std::int32_t listed = 0;
     std::int32_t gone = 0;
     std::int32_t still_there = 0;
-    const RegistryView view = report_from_x64 ? RegistryView::bits64 : RegistryView::bits32;
     if (open_script_entries()) {
         ScriptEntry entry;
         for (; next_script_entry(entry); ++listed) {
             RegistryKey key = 0;
             const RegistryResult opened =
-                entry.readable ? open_registry_key(entry.root, entry.path, view, key) : RegistryResult::failed;
+                entry.readable ? open_registry_key(entry.root, entry.path, report_view(), key) : RegistryResult::failed;
             if (opened == RegistryResult::ok)
                 close_registry_key(key);
             if (opened == RegistryResult::absent) {
@@ -45,7 +34,8 @@ void report_cleaning(bool editor_ran)
                 continue;
             }
             if (static_cast<std::uint32_t>(still_there++) < names_shown)
-                add_name(entry);
+                append_key_line(still_there_names, sizeof still_there_names, entry.text, entry.text_length,
+                                name_width, "");
         }
         close_script_entries();
     }
