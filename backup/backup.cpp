@@ -122,6 +122,8 @@ void find_listed_keys()
     }
 }
 
+std::uint32_t saved_tree_count;
+
 // Second pass: each key's tree, unless a listed key above it holds it.
 void save_listed_keys()
 {
@@ -133,6 +135,7 @@ void save_listed_keys()
         if (open_registry_key(entry.root, entry.path, report_view(), key) != RegistryResult::ok)
             continue;
         if (claim_key_name(key)) {
+            ++saved_tree_count;
             const ExportProblem problem = export_key_tree(key, report_view());
             if (problem != ExportProblem::none)
                 note_problem(entry.text, entry.text_length, reason_for(problem));
@@ -176,6 +179,7 @@ void back_up_listed_keys()
     }
     write_backup_header();
     forget_key_names();
+    saved_tree_count = 0;
     for (void (*pass)() : {find_listed_keys, save_listed_keys}) {
         if (!open_script_entries())
             break;
@@ -189,4 +193,10 @@ void back_up_listed_keys()
                       backup_path);
     }
     backup_file = invalid_file;
+    // A file that restores nothing would only suggest that something was saved.
+    backup_empty = saved_tree_count == 0 && backup_problem_count == 0;
+    if (backup_empty) {
+        delete_file(backup_path);
+        backup_path[0] = '\0';
+    }
 }

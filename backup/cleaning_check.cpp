@@ -44,7 +44,14 @@ void report_cleaning(bool editor_ran)
     if (static_cast<std::uint32_t>(still_there) > names_shown)
         std::snprintf(more, sizeof more, "and %u more\n", static_cast<unsigned>(still_there) - names_shown);
     char backup[path_size + 96];
-    if (backup_path[0] != '\0')
+    if (backup_empty && gone == 0)
+        std::snprintf(backup, sizeof backup,
+                      "Nothing was deleted, and nothing needed saving: none of the listed keys was there, so no "
+                      "backup was written.");
+    else if (backup_empty)
+        std::snprintf(backup, sizeof backup,
+                      "No backup was written: none of the listed keys was there when it was taken.");
+    else if (backup_path[0] != '\0')
         std::snprintf(backup, sizeof backup, "Backup: %s\nOpening the backup restores the deleted keys.", backup_path);
     else
         std::snprintf(backup, sizeof backup, "No backup was written.");

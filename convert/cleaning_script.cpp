@@ -2,9 +2,11 @@
 #include "convert/cleaning_script.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <string_view>
 
+#include "convert/key_safety.h"
 #include "convert/line_reader.h"
 #include "convert/utf16.h"
 #include "state/state.h"
@@ -199,6 +201,33 @@ bool names_one_key(const char* tail, std::size_t length)
     return length >= 2 && tail[length - 1] != '\\';
 }
 
+// A key that no installation adds is written commented out, after a line
+// that says why: the user can still delete it by removing the ';'.
+std::string_view keep_or_count(bool under_users, std::string_view path)
+{
+    const KeyVerdict verdict = classify_listed_key(under_users, path);
+    if (verdict.reason == KeptReason::none) {
+        ++key_count;
+        return "[-";
+    }
+    ++kept_key_count;
+    write_text("; Kept: ");
+    switch (verdict.reason) {
+    case KeptReason::hive_root:
+        write_text("the root of a hive loaded between the shots");
+        break;
+    case KeptReason::in_loaded_hive:
+        write_text("in a hive loaded between the shots");
+        break;
+    default:
+        write_text("Windows' own state (");
+        write_text(verdict.kind);
+        write_text(")");
+    }
+    write_text(". Remove the ';' below to delete it anyway.\r\n");
+    return ";[-";
+}
+
 // Only a line that opens with a root name names a key: a root name further
 // in belongs to some other key. The entry is written at once: a report may
 // give millions.
@@ -212,7 +241,7 @@ void write_entry_for(const ReportLine& line)
     const std::size_t length = line.bytes - static_cast<std::size_t>(tail - line.text);
     if (!names_one_key(tail, length))
         return;
-    ++key_count;
+    const std::string_view entry_start = keep_or_count(root->full == "HKEY_USERS", {tail + 1, length - 1});
     char entry[2 * chunk_size + 64];
     std::size_t used = 0;
     const auto put = [&entry, &used](std::string_view ascii, std::size_t unit) {
@@ -231,7 +260,7 @@ void write_entry_for(const ReportLine& line)
         // units are the line's own, as read.
         const auto offset = static_cast<std::uint32_t>(tail - line.text);
         const std::uint32_t tail_bytes = 2 * (line.characters - offset);
-        put("[-", 2);
+        put(entry_start, 2);
         put(root->full, 2);
         std::memcpy(entry + used, line.units + 2 * std::size_t{offset}, tail_bytes);
         used += tail_bytes;
@@ -239,7 +268,7 @@ void write_entry_for(const ReportLine& line)
         write_file(script_file, entry, static_cast<std::uint32_t>(used));
         return;
     }
-    put("[-", 1);
+    put(entry_start, 1);
     put(root->full, 1);
     std::memcpy(entry + used, tail, length);
     used += length;
@@ -303,6 +332,8 @@ void build_cleaning_script()
         write_file(script_file, utf16_byte_order_mark, 2);
     write_text(script_header);
     key_count = 0;
+    kept_key_count = 0;
+    forget_listed_hives();
 
     convert_section();
 
@@ -310,6 +341,14 @@ void build_cleaning_script()
     input_file = invalid_file;
     close_file(script_file);
     script_file = invalid_file;
+    if (key_count == 0 && kept_key_count > 0) {
+        char text[192];
+        std::snprintf(text, sizeof text,
+                      "Nothing to delete: the %d listed key(s) hold Windows' own state, so all are kept (see "
+                      "morvane.reg).",
+                      kept_key_count);
+        fail(text);
+    }
     if (key_count == 0)
         fail("No keys found, nothing to do.");
 }

@@ -24,6 +24,7 @@ void write_file(FileHandle file, const char* bytes, std::uint32_t length);
 bool close_file(FileHandle file);
 // True when the directory exists afterwards.
 bool make_directory(const char* path);
+void delete_file(const char* name);
 
 // 0 on failure; the length of the path (ending in a separator) when it fits
 // in `size` bytes with its terminator; otherwise the size it would need.

@@ -128,6 +128,13 @@ bool make_directory(const char* path)
     return to_native_name(path, native) && (mkdir(native, 0777) == 0 || (stat(native, &info) == 0 && S_ISDIR(info.st_mode)));
 }
 
+void delete_file(const char* name)
+{
+    char native[PATH_MAX];
+    if (to_native_name(name, native))
+        unlink(native);
+}
+
 std::uint32_t raw_read_at(RawFile file, std::int64_t offset, char* buffer, std::uint32_t size)
 {
     const ssize_t got = pread(static_cast<int>(file), buffer, size, offset);

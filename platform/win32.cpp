@@ -49,6 +49,11 @@ bool make_directory(const char* path)
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
+void delete_file(const char* name)
+{
+    DeleteFileA(name);
+}
+
 std::uint32_t raw_read_at(RawFile file, std::int64_t offset, char* buffer, std::uint32_t size)
 {
     OVERLAPPED at = {};

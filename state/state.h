@@ -45,6 +45,8 @@ extern std::uint32_t report_tag_count;
 extern char held_line[wrap_length * utf8_per_unit + 1];
 extern char script_path[path_size];
 extern std::int32_t key_count;
+// Listed keys written commented out: no installation adds them.
+extern std::int32_t kept_key_count;
 extern FileHandle input_file;
 extern FileHandle script_file;
 
@@ -57,6 +59,8 @@ extern FileHandle backup_file;
 // before cleaning shows them.
 extern char backup_problems[max_backup_problems_shown * 192 + 1];
 extern std::uint32_t backup_problem_count;
+// None of the listed keys was there to save, so no backup file was kept.
+extern bool backup_empty;
 // A bit for each listed key, in the script's order: it existed before
 // cleaning.
 extern std::uint8_t key_existed[max_listed_keys_tracked / 8];

@@ -77,7 +77,10 @@ std::string utf16_entries(const std::string& report)
         return "";
     }
     const std::string entries = script.substr(script_header.size());
-    EXPECT_EQ(result.outcome.output, "key_count=" + std::to_string(std::count(entries.begin(), entries.end(), '\n')) + "\n");
+    std::size_t count = entries.rfind("[-", 0) == 0 ? 1 : 0;
+    for (std::size_t at = 0; (at = entries.find("\n[-", at)) != std::string::npos; ++at)
+        ++count;
+    EXPECT_EQ(result.outcome.output, "key_count=" + std::to_string(count) + "\n");
     return entries;
 }
 
@@ -160,6 +163,70 @@ TEST(CleaningScript, NamesExactlyTheKeyOfTheLineOrNothing)
     EXPECT_EQ(entries_for({"HKLM", "HKLM\\", "HKEY_USERS\\", "HKU", "HKLMX\\SOFTWARE", "HKUSERS\\S-1",
                            "HKLM\\SOFTWARE\\Parent\\", "HKLM\\SOFTWARE\\\\Parent2", "HKU\\\\S-1"}),
               "");
+}
+
+// What no installation adds stays, written out commented, with the reason;
+// what installers own stays deletable, even in Microsoft's trees.
+TEST(CleaningScript, KeepsHivesAndWindowsOwnStateButNotWhatInstallersOwn)
+{
+    struct Row {
+        std::string line;
+        std::string kept;  // the reason, or empty where the key is deleted
+    };
+    const std::string hive_root = "the root of a hive loaded between the shots";
+    const std::string in_hive = "in a hive loaded between the shots";
+    const std::string devices = "Windows' own state (devices and drivers)";
+    const std::string user = "HKU\\S-1-5-21-1-2-3-1001";
+    const Row rows[] = {
+        {"HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Fernwick", ""},
+        {"HKLM\\SOFTWARE\\WOW6432Node\\Microsoft\\Windows\\CurrentVersion\\App Paths\\fernwick.exe", ""},
+        {"HKLM\\SOFTWARE\\Classes\\.fern", ""},
+        {user + "_Classes\\Fernwick.Document", ""},
+        {"HKLM\\SYSTEM\\ControlSet001\\Services\\FernwickSvc", ""},
+        {"HKLM\\SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\Fernwick", ""},
+        {"HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Installer\\UserData\\S-1-5-18\\Products\\F1", ""},
+        {"HKLM\\SOFTWARE\\Classes\\Installer\\UpgradeCodes\\F1", ""},
+        {"HKLM\\SYSTEM\\CurrentControlSet\\Enumerator", ""},
+        {"HKLM\\SYSTEM\\CurrentControlSet\\Enum\\USB\\VID_1", devices},
+        {"HKEY_LOCAL_MACHINE\\SYSTEM\\ControlSet002\\Control\\DeviceClasses\\{1}", devices},
+        {"HKLM\\SYSTEM\\DriverDatabase\\DriverPackages\\f.inf_1", devices},
+        {"HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Component Based Servicing\\Packages\\P",
+         "Windows' own state (the component store and servicing)"},
+        {"HKLM\\SOFTWARE\\Microsoft\\SystemCertificates\\AuthRoot\\Certificates\\AB",
+         "Windows' own state (certificates Windows updates itself)"},
+        {"HKLM\\software\\microsoft\\windows nt\\currentversion\\networklist\\Profiles\\{2}",
+         "Windows' own state (network lists, profiles and interfaces)"},
+        {"HKLM\\SOFTWARE\\WOW6432Node\\Microsoft\\Tracing\\fernwick_RASAPI32",
+         "Windows' own state (event logs and tracing)"},
+        {"HKLM\\SOFTWARE\\Microsoft\\Windows Defender\\Exclusions\\Paths", "Windows' own state (Windows Defender)"},
+        {user + "\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\UserAssist\\{3}\\Count",
+         "Windows' own state (Windows' caches of what the user did)"},
+        {user + "_Classes\\Local Settings\\Software\\Microsoft\\Windows\\Shell\\BagMRU\\0",
+         "Windows' own state (Windows' caches of what the user did)"},
+        {"HKEY_USERS\\S-1-5-21-1-2-3-1001\\Software\\Classes\\Local Settings\\MuiCache\\1",
+         "Windows' own state (Windows' caches of what the user did)"},
+        {"HKU\\S-1-5-21-1-2-3-1002", hive_root},
+        {"HKU\\S-1-5-21-1-2-3-1002\\Software\\Fernwick", in_hive},
+        {"HKLM\\FERNHIVE", hive_root},
+        {"HKEY_LOCAL_MACHINE\\fernhive\\Settings", in_hive},
+    };
+    std::string expected;
+    std::string lines;
+    for (const Row& row : rows) {
+        lines += (lines.empty() ? "" : "\r\n") + row.line;
+        std::string key = row.line;
+        if (key.rfind("HKLM\\", 0) == 0)
+            key.replace(0, 4, "HKEY_LOCAL_MACHINE");
+        else if (key.rfind("HKU\\", 0) == 0)
+            key.replace(0, 3, "HKEY_USERS");
+        if (!row.kept.empty())
+            expected += "; Kept: " + row.kept + ". Remove the ';' below to delete it anyway.\r\n;";
+        expected += "[-" + key + "]\r\n";
+    }
+    EXPECT_EQ(entries_for({lines}), expected);
+    const Conversion all_kept = convert(section({"HKU\\S-1-5-21-1-2-3-1002", "HKU\\S-1-5-21-1-2-3-1002\\A"}));
+    EXPECT_EQ(all_kept.outcome.output, message("Nothing to delete: the 2 listed key(s) hold Windows' own state, so "
+                                               "all are kept (see morvane.reg)."));
 }
 
 TEST(CleaningScript, RefusesKeysWithLineBreaksInside)
@@ -285,7 +352,7 @@ TEST(CleaningScript, EndsTheRunWithoutAUsableTemporaryDirectory)
 {
     test::Sandbox sandbox;
     test::write_bytes(sandbox.work / "report.txt", section({"HKLM\\SOFTWARE\\A"}));
-    const std::string too_long = "/" + std::string(198, 't');
+    const std::string too_long = std::string(1, '/').append(198, 't');
     const test::Outcome outcome = test::run_isolated(sandbox, [&] {
         setenv("TMPDIR", too_long.c_str(), 1);
         use_standard_tag();

@@ -22,10 +22,10 @@ const std::string dialog = "Morvane 2 - Select RegShot TXT Report File\n";
 const std::string edit_question =
     caption + "'morvane.reg' has been created, do you want to edit it (at your own risk)?\n[yes/no]\n";
 
-std::string cleaning_question(const std::string& count)
+std::string cleaning_question(const std::string& count, const std::string& kept = "")
 {
-    return caption + count +
-           " registry key(s) found parsing report.\n\nCONTINUE WITH CLEANING?\n"
+    return caption + count + " registry key(s) found parsing report.\n" + kept +
+           "\nCONTINUE WITH CLEANING?\n"
            "Warning: if you are editing 'morvane.reg', close it NOW.\n[ok/cancel]\n";
 }
 
@@ -145,18 +145,27 @@ std::string write_report(const test::Sandbox& sandbox, int keys)
     return path.string();
 }
 
+// Nothing listed is there to save, and a loaded hive is kept: the question
+// says so, and the closing message does not offer an empty backup.
 TEST(MainFlow, CleansAfterConfirmation)
 {
     test::Sandbox sandbox;
-    const std::string report = write_report(sandbox, 16);
-    const ProgramRun run = run_program(sandbox, report + "\nno\nok\n", 1);
+    const auto report = sandbox.work / "report.txt";
+    std::string listing = report_with_keys(16);
+    listing.insert(listing.size() - 2, "HKU\\S-1-5-21-1-2-3-1002\r\nHKU\\S-1-5-21-1-2-3-1002\\Software\r\n");
+    test::write_bytes(report, listing);
+    const ProgramRun run = run_program(sandbox, report.string() + "\nno\nok\n", 1);
     EXPECT_TRUE(testing::ExitedWithCode(0)(run.status));
-    EXPECT_EQ(run.output, tags_not_found + dialog + edit_question + cleaning_question("16") +
-                              cleaning_result(sandbox, "Listed keys: 16\nGone: 0\nAlready absent: 16\nStill there: 0\n"));
+    EXPECT_EQ(run.output, tags_not_found + dialog + edit_question +
+                              cleaning_question("16", "2 more are kept: they hold Windows' own state (see morvane.reg).\n") +
+                              message("Cleaning finished.\n\nListed keys: 16\nGone: 0\nAlready absent: 16\nStill there: 0\n\n"
+                                      "Nothing was deleted, and nothing needed saving: none of the listed keys was "
+                                      "there, so no backup was written."));
+    EXPECT_TRUE(std::filesystem::is_empty(sandbox.root / "AppData" / "Morvane" / "Backups"));
     EXPECT_EQ(run.started, "SysWOW64/regedit.exe|-s|" + sandbox.temp.string() + "/\\morvane.reg|\n");
     const std::string script = test::read_bytes(sandbox.script());
     EXPECT_EQ(script.rfind(test::script_header + "[-HKEY_LOCAL_MACHINE\\SOFTWARE\\Fernwick\\Key0]\r\n", 0), 0u);
-    EXPECT_EQ(std::count(script.begin(), script.end(), '\n'), 2 + 16);
+    EXPECT_EQ(std::count(script.begin(), script.end(), '\n'), 2 + 16 + 4);
 }
 
 TEST(MainFlow, OpensTheScriptForEditingAndKeepsItOnCancel)

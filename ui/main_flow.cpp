@@ -69,12 +69,18 @@ int main_flow()
         compose_command_line(command_line, get_system_directory(directory, path_size), directory, "notepad.exe", ""))
         start_program(command_line, ShowMode::default_mode);
 
-    char question[192];
+    char kept[128] = "";
+    if (kept_key_count == 1)
+        std::snprintf(kept, sizeof kept, "1 more is kept: it holds Windows' own state (see morvane.reg).\n");
+    else if (kept_key_count > 1)
+        std::snprintf(kept, sizeof kept, "%d more are kept: they hold Windows' own state (see morvane.reg).\n",
+                      kept_key_count);
+    char question[320];
     std::snprintf(question, sizeof question,
-                  "%d registry key(s) found parsing report.\n\n"
+                  "%d registry key(s) found parsing report.\n%s\n"
                   "CONTINUE WITH CLEANING?\n"
                   "Warning: if you are editing 'morvane.reg', close it NOW.",
-                  key_count);
+                  key_count, kept);
     if (prompt_user(question, style_ok_cancel) != button_ok)
         return 0;
     back_up_listed_keys();

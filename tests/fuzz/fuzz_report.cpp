@@ -77,14 +77,31 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzz::check(written.rfind(header, 0) == 0, "the header first");
     const std::set<std::string> lines = utf16 ? fuzz::utf16_lines_of(data, size) : fuzz::lines_of(data, size, true);
     int entries = 0;
-    for (std::size_t start = 40; start < written.size(); ++entries) {
+    int kept = 0;
+    bool kept_next = false;
+    for (std::size_t start = 40; start < written.size();) {
         const std::size_t end = written.find("\r\n", start);
         fuzz::check(end != std::string::npos, "entries end with CR LF");
-        const std::string entry = written.substr(start, end - start);
-        fuzz::check(entry.find_first_of("\r\n") == std::string::npos, "no CR or LF inside an entry");
-        check_entry(entry, lines);
+        std::string entry = written.substr(start, end - start);
         start = end + 2;
+        fuzz::check(entry.find_first_of("\r\n") == std::string::npos, "no CR or LF inside an entry");
+        if (entry.rfind("; Kept: ", 0) == 0) {
+            fuzz::check(!kept_next, "a kept key after each reason");
+            kept_next = true;
+            continue;
+        }
+        if (kept_next) {
+            fuzz::check(entry.rfind(";[-", 0) == 0, "a kept key commented out");
+            entry.erase(0, 1);
+            ++kept;
+        } else {
+            ++entries;
+        }
+        kept_next = false;
+        check_entry(entry, lines);
     }
+    fuzz::check(!kept_next, "a kept key after each reason");
+    fuzz::check(kept == kept_key_count, "one commented entry per kept key");
     fuzz::check(entries == key_count, "one entry per counted key");
     fuzz::check(returned == (entries > 0), "a return exactly when there are entries");
     return 0;

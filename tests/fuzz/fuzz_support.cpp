@@ -86,12 +86,14 @@ void reset_state()
     report_from_x64 = false;
     report_tag_count = 0;
     key_count = 0;
+    kept_key_count = 0;
     input_file = invalid_file;
     ::script_file = invalid_file;
     std::memset(backup_path, 0, sizeof backup_path);
     std::memset(backup_problems, 0, sizeof backup_problems);
     std::memset(key_existed, 0, sizeof key_existed);
     backup_problem_count = 0;
+    backup_empty = false;
 }
 
 std::set<std::string> lines_of(const std::uint8_t* data, std::size_t size, bool as_report)

@@ -1,0 +1,148 @@
+// Keeps what an installation never adds: the roots of hives, the keys of a
+// hive loaded between the shots, and Windows' own state.
+#include "convert/key_safety.h"
+
+#include <cstdint>
+
+#include "convert/windows_state.h"
+
+namespace {
+
+constexpr std::uint32_t max_hives = 4096;
+// Hashes of the hive roots listed so far: a collision can only keep a key,
+// never delete one.
+std::uint64_t listed_hives[max_hives];
+std::uint32_t listed_hive_count;
+
+char upper(char c)
+{
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - ('a' - 'A')) : c;
+}
+
+bool same_text(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (upper(a[i]) != upper(b[i]))
+            return false;
+    }
+    return true;
+}
+
+// When `path` is `key` or lies below it, what stands below it.
+bool strip_key(std::string_view& path, std::string_view key)
+{
+    if (path.size() < key.size() || !same_text(path.substr(0, key.size()), key))
+        return false;
+    if (path.size() == key.size()) {
+        path = {};
+        return true;
+    }
+    if (path[key.size()] != '\\')
+        return false;
+    path.remove_prefix(key.size() + 1);
+    return true;
+}
+
+std::string_view first_name(std::string_view path)
+{
+    return path.substr(0, path.find('\\'));
+}
+
+std::uint64_t hive_hash(bool under_users, std::string_view hive)
+{
+    std::uint64_t hash = under_users ? 0xcbf29ce484222325 : 0x84222325cbf29ce4;
+    for (const char c : hive)
+        hash = (hash ^ static_cast<unsigned char>(upper(c))) * 0x100000001b3;
+    return hash;
+}
+
+// Once the table is full, every key counts as lying in a listed hive: that
+// keeps keys rather than deleting a hive's.
+bool hive_listed(std::uint64_t hash)
+{
+    for (std::uint32_t i = 0; i < listed_hive_count; ++i) {
+        if (listed_hives[i] == hash)
+            return true;
+    }
+    return listed_hive_count == max_hives;
+}
+
+bool is_control_set(std::string_view name)
+{
+    if (same_text(name, "CurrentControlSet"))
+        return true;
+    return name.size() == 13 && same_text(name.substr(0, 10), "ControlSet") &&
+           name.find_first_not_of("0123456789", 10) == std::string_view::npos;
+}
+
+constexpr std::size_t scope_count = 5;
+
+// The key's name below each scope's key, in up to two spellings (as the
+// 64-bit view names it, and through WOW6432Node); absent where it does not
+// lie below it.
+using ScopedNames = std::string_view[scope_count][2];
+
+void name_below_software(std::string_view path, std::string_view software, std::string_view (&names)[2])
+{
+    if (!strip_key(path, software))
+        return;
+    names[0] = path;
+    if (strip_key(path, "WOW6432Node"))
+        names[1] = path;
+}
+
+void scope_names(bool under_users, std::string_view path, ScopedNames& names)
+{
+    const auto at = [&names](StateScope scope) -> std::string_view(&)[2] {
+        return names[static_cast<std::size_t>(scope)];
+    };
+    if (!under_users) {
+        at(StateScope::machine)[0] = path;
+        name_below_software(path, "SOFTWARE", at(StateScope::machine_software));
+        if (strip_key(path, "SYSTEM") && is_control_set(first_name(path)) && strip_key(path, first_name(path)))
+            at(StateScope::control_set)[0] = path;
+        return;
+    }
+    const std::string_view hive = first_name(path);
+    strip_key(path, hive);
+    constexpr std::string_view classes_suffix = "_Classes";
+    if (hive.size() > classes_suffix.size() &&
+        same_text(hive.substr(hive.size() - classes_suffix.size()), classes_suffix)) {
+        at(StateScope::user_classes)[0] = path;
+        return;
+    }
+    name_below_software(path, "Software", at(StateScope::user_software));
+    if (strip_key(path, "Software\\Classes"))
+        at(StateScope::user_classes)[0] = path;
+}
+
+}  // namespace
+
+void forget_listed_hives()
+{
+    listed_hive_count = 0;
+}
+
+KeyVerdict classify_listed_key(bool under_users, std::string_view path)
+{
+    const std::string_view hive = first_name(path);
+    const std::uint64_t hash = hive_hash(under_users, hive);
+    if (hive.size() == path.size()) {
+        if (!hive_listed(hash))
+            listed_hives[listed_hive_count++] = hash;
+        return {KeptReason::hive_root, {}};
+    }
+    if (hive_listed(hash))
+        return {KeptReason::in_loaded_hive, {}};
+    ScopedNames names{};
+    scope_names(under_users, path, names);
+    for (const StateLocation& location : windows_state_locations) {
+        for (std::string_view name : names[static_cast<std::size_t>(location.scope)]) {
+            if (name.data() != nullptr && strip_key(name, location.path))
+                return {KeptReason::windows_state, location.kind};
+        }
+    }
+    return {KeptReason::none, {}};
+}

@@ -1,0 +1,20 @@
+// Which listed keys the cleaning script deletes, and why it keeps the others.
+#pragma once
+
+#include <string_view>
+
+enum class KeptReason : unsigned char { none, hive_root, in_loaded_hive, windows_state };
+
+struct KeyVerdict {
+    KeptReason reason;
+    std::string_view kind;  // for windows_state: what Windows keeps there
+};
+
+// Forgets the hive roots of an earlier report.
+void forget_listed_hives();
+
+// `path` is the key below HKEY_USERS (`under_users`) or HKEY_LOCAL_MACHINE,
+// without a leading backslash. A listed hive root is remembered, so that
+// the keys listed after it (RegShot lists a key before its subkeys) are
+// kept too.
+KeyVerdict classify_listed_key(bool under_users, std::string_view path);

@@ -1,0 +1,90 @@
+// The locations of Windows' own state, one a line, to be reviewed as a list.
+// Drawn from the registry filter lists of sandbox and monitoring tools (for
+// instance Noriben's registry approve list) and from what Microsoft documents
+// each key to hold. What installers write, even inside Microsoft's trees, is
+// left out on purpose: Uninstall entries, App Paths, classes and file
+// associations, services and drivers under Services\<name>, Windows
+// Installer's records of a product, and classic event sources under
+// Services\EventLog, which installers register for their own programs.
+#include "convert/windows_state.h"
+
+namespace {
+
+using enum StateScope;
+
+constexpr std::string_view devices = "devices and drivers";
+constexpr std::string_view servicing = "the component store and servicing";
+constexpr std::string_view certificates = "certificates Windows updates itself";
+constexpr std::string_view network = "network lists, profiles and interfaces";
+constexpr std::string_view events = "event logs and tracing";
+constexpr std::string_view defender = "Windows Defender";
+constexpr std::string_view caches = "Windows' caches of what the user did";
+
+constexpr StateLocation locations[] = {
+    {machine, "HARDWARE", devices},
+    {machine, "SYSTEM\\DriverDatabase", devices},
+    {machine, "DRIVERS", devices},
+    {control_set, "Enum", devices},
+    {control_set, "Control\\Class", devices},
+    {control_set, "Control\\DeviceClasses", devices},
+    {control_set, "Control\\DeviceContainers", devices},
+    {control_set, "Control\\DeviceMigration", devices},
+    {control_set, "Control\\usbflags", devices},
+    {control_set, "Control\\MediaProperties", devices},
+    {machine_software, "Microsoft\\Windows Portable Devices", devices},
+    {machine_software, "Microsoft\\Device Association Framework", devices},
+
+    {machine, "COMPONENTS", servicing},
+    {machine_software, "Microsoft\\Windows\\CurrentVersion\\Component Based Servicing", servicing},
+    {machine_software, "Microsoft\\Windows\\CurrentVersion\\SideBySide", servicing},
+    {machine_software, "Microsoft\\Windows\\CurrentVersion\\WindowsUpdate", servicing},
+    {machine_software, "Microsoft\\Windows\\CurrentVersion\\WaaSAssessment", servicing},
+    {machine, "SYSTEM\\WaaS", servicing},
+
+    {machine_software, "Microsoft\\SystemCertificates\\AuthRoot", certificates},
+    {machine_software, "Microsoft\\SystemCertificates\\Disallowed", certificates},
+    {user_software, "Microsoft\\SystemCertificates\\AuthRoot", certificates},
+    {user_software, "Microsoft\\SystemCertificates\\Disallowed", certificates},
+
+    {machine_software, "Microsoft\\Windows NT\\CurrentVersion\\NetworkList", network},
+    {machine_software, "Microsoft\\Windows NT\\CurrentVersion\\NetworkCards", network},
+    {machine_software, "Microsoft\\WlanSvc", network},
+    {control_set, "Control\\Network", network},
+    {control_set, "Control\\NetworkSetup2", network},
+    {control_set, "Control\\Nsi", network},
+    {control_set, "Services\\Tcpip\\Parameters\\Interfaces", network},
+    {control_set, "Services\\Tcpip6\\Parameters\\Interfaces", network},
+    {control_set, "Services\\NetBT\\Parameters\\Interfaces", network},
+    {control_set, "Services\\iphlpsvc", network},
+
+    {machine_software, "Microsoft\\Windows\\CurrentVersion\\WINEVT", events},
+    {machine_software, "Microsoft\\Tracing", events},
+    {machine_software, "Microsoft\\Windows NT\\CurrentVersion\\Tracing", events},
+    {control_set, "Control\\WMI\\Autologger", events},
+    {control_set, "Control\\WMI\\GlobalLogger", events},
+
+    {machine_software, "Microsoft\\Windows Defender", defender},
+    {machine_software, "Microsoft\\Windows Advanced Threat Protection", defender},
+
+    {user_classes, "Local Settings\\MuiCache", caches},
+    {user_classes, "Local Settings\\MrtCache", caches},
+    {user_classes, "Local Settings\\Software\\Microsoft\\Windows\\Shell", caches},
+    {user_software, "Microsoft\\Windows\\Shell\\BagMRU", caches},
+    {user_software, "Microsoft\\Windows\\Shell\\Bags", caches},
+    {user_software, "Microsoft\\Windows\\ShellNoRoam", caches},
+    {user_software, "Microsoft\\Windows\\CurrentVersion\\Explorer\\UserAssist", caches},
+    {user_software, "Microsoft\\Windows\\CurrentVersion\\Explorer\\ComDlg32", caches},
+    {user_software, "Microsoft\\Windows\\CurrentVersion\\Explorer\\CIDOpen", caches},
+    {user_software, "Microsoft\\Windows\\CurrentVersion\\Explorer\\CIDSave", caches},
+    {user_software, "Microsoft\\Windows\\CurrentVersion\\Explorer\\RecentDocs", caches},
+    {user_software, "Microsoft\\Windows\\CurrentVersion\\Explorer\\RunMRU", caches},
+    {user_software, "Microsoft\\Windows\\CurrentVersion\\Explorer\\FeatureUsage", caches},
+    {user_software, "Microsoft\\Windows\\CurrentVersion\\Explorer\\MountPoints2", caches},
+    {user_software, "Microsoft\\Windows\\CurrentVersion\\Explorer\\SessionInfo", caches},
+    {user_software, "Microsoft\\Windows NT\\CurrentVersion\\AppCompatFlags\\Compatibility Assistant", caches},
+    {control_set, "Services\\bam\\State\\UserSettings", caches},
+};
+
+}  // namespace
+
+const std::span<const StateLocation> windows_state_locations{locations};
