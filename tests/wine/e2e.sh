@@ -16,7 +16,7 @@ trap wine_teardown EXIT
 
 TAGS_MISSING="'tags.ini' not found.\\nMorvane will only search for the standard 'Keys added' string."
 EDIT="'morvane.reg' has been created, do you want to edit it (at your own risk)?"
-cleaning() { echo "$1 registry key(s) found parsing report.\\n\\nCONTINUE WITH CLEANING?\\nWarning: if you are editing 'morvane.reg', close it NOW."; }
+cleaning() { echo "$1 registry key(s) found parsing report.\\n${2:-}\\nCONTINUE WITH CLEANING?\\nWarning: if you are editing 'morvane.reg', close it NOW."; }
 
 USER_SID='S-1-5-21-0-0-0-1000'
 added=('HKLM\SOFTWARE\MorvaneTest\App' 'HKU\'"$USER_SID"'\Software\MorvaneTest\App')
@@ -69,6 +69,8 @@ printf '%s\n' '#include <windows.h>' 'int WINAPI WinMain(HINSTANCE, HINSTANCE, L
   >"$WORK/planted.cpp"
 "$compiler" -mwindows -o "$WORK/planted.exe" "$WORK/planted.cpp" || die "cannot build the planted program"
 "$compiler" -O1 -static -o "$WORK/prefix/drive_c/dump_keys.exe" "$here/dump_keys.cpp" || die "cannot build dump_keys"
+printf '%s\n' '#include <windows.h>' 'int main() { Sleep(INFINITE); }' >"$WORK/keep_running.cpp"
+"$compiler" -o "$WORK/prefix/drive_c/keep_running.exe" "$WORK/keep_running.cpp" || die "cannot build keep_running"
 dump_keys() { timeout 120 "$WINE" 'C:\dump_keys.exe' "$@" 2>/dev/null | tr -d '\r'; }
 for dir in "$app_dir" "$run_dir"; do
   cp "$WORK/planted.exe" "$dir/regedit.exe"
@@ -256,6 +258,52 @@ backup_x86() {
   fi
 }
 
+# A report that lists, besides an installation's keys, a user's hive loaded
+# between the shots and two kinds of Windows' own state: only the
+# installation's keys go, the others stay, shown commented in morvane.reg.
+# Wine keeps no hive for an unknown user: a program left running keeps its
+# keys alive until they are checked.
+safe_by_default() {
+  local hive='HKU\S-1-5-21-0-0-0-1002' installed kept state script keeper key
+  installed=('HKLM\SOFTWARE\MorvaneSafe\App' "HKU\\$USER_SID\\Software\\MorvaneSafe\\App")
+  state=('HKLM\SYSTEM\CurrentControlSet\Enum\MorvaneSafe\Device'
+    "HKU\\$USER_SID\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\UserAssist\\{MorvaneSafe}\\Count")
+  kept=("$hive" "$hive\\Software\\MorvaneSafe" "${state[@]}")
+  "$WINE" 'C:\keep_running.exe' >/dev/null 2>&1 &
+  keeper=$!
+  for key in "${installed[@]}" "${kept[@]}"; do add_key "$key"; done
+  write_report 'Regshot 1.9.0 x64 ANSI' "${kept[0]}" "${installed[0]}" "${kept[1]}" "${state[0]}" "${installed[1]}" \
+    "${state[1]}" >"$WORK/prefix/drive_c/safe.txt"
+  script=$(unix_path "$(wine_temp_dir)\\morvane.reg")
+  MORVANE_KEEP_SERVER=1
+  morvane_start "$run_dir"
+  expect_message "$TAGS_MISSING" Return
+  answer_dialog 'C:\safe.txt'
+  expect_message "$EDIT" n
+  expect_message "$(cleaning 2 "4 more are kept: they hold Windows' own state (see morvane.reg).\\n")" Return
+  expect_result 2 2 0 0
+  morvane_expect_exit 0
+  for key in "${installed[@]}"; do ! has_key "$key" || die "$key is still there"; done
+  for key in "${kept[@]}"; do has_key "$key" || die "$key is gone"; done
+  local reason="Remove the ';' below to delete it anyway."
+  {
+    crlf 'Windows Registry Editor Version 5.00' ''
+    crlf "; Kept: the root of a hive loaded between the shots. $reason" ';[-HKEY_USERS\S-1-5-21-0-0-0-1002]'
+    crlf '[-HKEY_LOCAL_MACHINE\SOFTWARE\MorvaneSafe\App]'
+    crlf "; Kept: in a hive loaded between the shots. $reason" ';[-HKEY_USERS\S-1-5-21-0-0-0-1002\Software\MorvaneSafe]'
+    crlf "; Kept: Windows' own state (devices and drivers). $reason"
+    crlf ';[-HKEY_LOCAL_MACHINE\SYSTEM\CurrentControlSet\Enum\MorvaneSafe\Device]'
+    crlf "[-HKEY_USERS\\$USER_SID\\Software\\MorvaneSafe\\App]"
+    crlf "; Kept: Windows' own state (Windows' caches of what the user did). $reason"
+    crlf ";[-HKEY_USERS\\$USER_SID\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\UserAssist\\{MorvaneSafe}\\Count]"
+  } >"$WORK/expected-safe.reg"
+  cmp "$script" "$WORK/expected-safe.reg" || die "morvane.reg does not show the kept keys as expected"
+  unset MORVANE_KEEP_SERVER
+  kill "$keeper" 2>/dev/null || true
+  wait "$keeper" 2>/dev/null || true
+  reg delete 'HKLM\SYSTEM\CurrentControlSet\Enum\MorvaneSafe' /reg:64 /f || true
+}
+
 cancel_dialog() {
   local script
   script=$(unix_path "$(wine_temp_dir)\\morvane.reg")
@@ -297,6 +345,7 @@ for build in "${builds[@]}"; do
   reg_add 'HKCU\Environment' /v TEMP /d "$temp_dir" /f
   reg_add 'HKCU\Environment' /v TMP /d "$temp_dir" /f
   scenario "$build: clean after confirmation" clean_run
+  scenario "$build: hives and Windows' own state are kept" safe_by_default
   scenario "$build: cancel in the open-file dialog" cancel_dialog
   scenario "$build: cancel on the confirmation" cancel_cleaning
   scenario "$build: temporary directory with a space" temp_with_space
