@@ -6,9 +6,12 @@
 #include <cstring>
 #include <string_view>
 
+#include "convert/deleted_keys.h"
 #include "convert/key_safety.h"
 #include "convert/line_reader.h"
+#include "convert/report_text.h"
 #include "convert/utf16.h"
+#include "convert/value_entries.h"
 #include "state/state.h"
 
 namespace {
@@ -18,32 +21,6 @@ constexpr char utf16_byte_order_mark[] = "\xFF\xFE";
 constexpr char script_name[] = "\\morvane.reg";
 constexpr std::uint32_t temp_path_size = 200;
 
-// A report writes a root either short or in full; both become the full name.
-struct RootName {
-    std::string_view written_in_report;
-    std::string_view full;
-};
-constexpr RootName root_names[] = {
-    {"HKLM", "HKEY_LOCAL_MACHINE"},
-    {"HKEY_LOCAL_MACHINE", "HKEY_LOCAL_MACHINE"},
-    {"HKU", "HKEY_USERS"},
-    {"HKEY_USERS", "HKEY_USERS"},
-};
-
-// A report line as 8-bit text: an ANSI report's bytes, a UTF-16 one's UTF-8.
-struct ReportLine {
-    const char* text;
-    // A UTF-16 report's line as read, when it is still in line_buffer.
-    const char* units;
-    std::uint32_t bytes;
-    std::uint32_t characters;  // bytes of an ANSI report, units of a UTF-16 one
-    // Neither longer than a chunk, nor cut short by a zero, nor holding a
-    // character that did not convert: a key named by part of it would be
-    // another key, a parent of the one listed.
-    bool whole;
-    bool empty;
-};
-
 [[noreturn]] void fail(const char* message)
 {
     prompt_user(message, style_plain);
@@ -52,21 +29,6 @@ struct ReportLine {
     if (script_file != invalid_file)
         close_file(script_file);
     end_process(0);
-}
-
-// The script is in the report's encoding, so that a UTF-16 report's keys
-// are named exactly, whatever their script.
-void write_text(std::string_view text)
-{
-    if (report_encoding == ReportEncoding::ansi) {
-        write_file(script_file, text.data(), static_cast<std::uint32_t>(text.size()));
-        return;
-    }
-    const char* next = text.data();
-    const char* const end = next + text.size();
-    char units[1024];
-    while (next < end)
-        write_file(script_file, units, utf8_to_utf16(next, end, units, sizeof units));
 }
 
 bool read_report_line(ReportLine& line)
@@ -90,18 +52,19 @@ bool read_report_line(ReportLine& line)
 
 // A UTF-16 report is searched for its tags as UTF-8. A tag that the code
 // page does not convert matches no line.
-void convert_tags()
+std::uint32_t convert_tags(const TagList& tags, char (&converted_tags)[max_tags][sizeof report_tags[0]])
 {
-    report_tag_count = 0;
-    for (std::uint32_t t = 0; t < tag_list.count; ++t) {
-        const char* tag = tag_list.tags[t];
+    std::uint32_t converted_count = 0;
+    for (std::uint32_t t = 0; t < tags.count; ++t) {
+        const char* tag = tags.tags[t];
         const auto length = static_cast<std::uint32_t>(std::strlen(tag));
         alignas(char16_t) char units[2 * (tag_slot_size - 1)];
         const std::uint32_t bytes = ansi_to_utf16le(tag, length, units, sizeof units);
         std::uint32_t converted = 0;
-        if ((length == 0 || bytes > 0) && utf16_to_utf8(units, bytes, report_tags[report_tag_count], converted))
-            ++report_tag_count;
+        if ((length == 0 || bytes > 0) && utf16_to_utf8(units, bytes, converted_tags[converted_count], converted))
+            ++converted_count;
     }
+    return converted_count;
 }
 
 template <std::size_t Size>
@@ -121,6 +84,13 @@ bool begins_with_tag(const char* line)
     return begins_with_any(line, report_tags, report_tag_count);
 }
 
+bool begins_with_value_tag(const char* line)
+{
+    if (report_encoding == ReportEncoding::ansi)
+        return begins_with_any(line, value_tag_list.tags, value_tag_list.count);
+    return begins_with_any(line, report_value_tags, report_value_tag_count);
+}
+
 // RegShot's title, such as "Regshot 1.9.0 x64 Unicode" or
 // "Regshot 1.9.1 x64 ANSI (beta r321)", names the build that took the shots.
 bool names_x64(const char* line)
@@ -136,7 +106,9 @@ bool names_x64(const char* line)
 
 // Pieces of a line longer than a chunk never count as lines of their own:
 // a heading there would start the wrong section, a key there a wrong key.
-void find_heading()
+// RegShot leaves out a section with nothing in it, so the values section's
+// heading may come first; false then.
+bool find_heading()
 {
     ReportLine line;
     line_continues = false;
@@ -144,24 +116,23 @@ void find_heading()
         fail("Invalid or empty report file.");
     report_from_x64 = names_x64(line.text);
     while (!begins_with_tag(line.text)) {
+        if (begins_with_value_tag(line.text))
+            return false;
         if (!read_report_line(line))
             fail("Invalid or empty report file.");
     }
+    return true;
 }
 
-const char* key_of(const char* line)
+// The values section follows the keys section in RegShot's reports.
+bool find_value_heading()
 {
-    return line + std::strspn(line, " \t");
-}
-
-const RootName* root_of(const char* key)
-{
-    for (const RootName& root : root_names) {
-        const std::size_t length = root.written_in_report.size();
-        if (std::strncmp(key, root.written_in_report.data(), length) == 0 && key[length] == '\\')
-            return &root;
+    ReportLine line;
+    while (read_report_line(line)) {
+        if (begins_with_value_tag(line.text))
+            return true;
     }
-    return nullptr;
+    return false;
 }
 
 // Each byte of `word` that equals `byte` has its high bit set in the result.
@@ -208,23 +179,11 @@ std::string_view keep_or_count(bool under_users, std::string_view path)
     const KeyVerdict verdict = classify_listed_key(under_users, path);
     if (verdict.reason == KeptReason::none) {
         ++key_count;
+        remember_deleted_key(under_users, path);
         return "[-";
     }
     ++kept_key_count;
-    write_text("; Kept: ");
-    switch (verdict.reason) {
-    case KeptReason::hive_root:
-        write_text("the root of a hive loaded between the shots");
-        break;
-    case KeptReason::in_loaded_hive:
-        write_text("in a hive loaded between the shots");
-        break;
-    default:
-        write_text("Windows' own state (");
-        write_text(verdict.kind);
-        write_text(")");
-    }
-    write_text(". Remove the ';' below to delete it anyway.\r\n");
+    write_kept_comment(verdict, "Remove the ';' below to delete it anyway.");
     return ";[-";
 }
 
@@ -241,7 +200,7 @@ void write_entry_for(const ReportLine& line)
     const std::size_t length = line.bytes - static_cast<std::size_t>(tail - line.text);
     if (!names_one_key(tail, length))
         return;
-    const std::string_view entry_start = keep_or_count(root->full == "HKEY_USERS", {tail + 1, length - 1});
+    const std::string_view entry_start = keep_or_count(root->users, {tail + 1, length - 1});
     char entry[2 * chunk_size + 64];
     std::size_t used = 0;
     const auto put = [&entry, &used](std::string_view ascii, std::size_t unit) {
@@ -277,10 +236,10 @@ void write_entry_for(const ReportLine& line)
 }
 
 // RegShot breaks a result after every wrap_length characters. A line of
-// exactly that length is a whole key only when the next line ends the
-// section or opens with a root name; otherwise that key was cut, and
-// neither it nor the lines that carry it on name a key.
-void convert_section()
+// exactly that length is a whole result only when the next line ends the
+// section or opens with a root name; otherwise that result was cut, and
+// neither it nor the lines that carry it on name a key or a value.
+void convert_section(void (*write_entry)(const ReportLine&))
 {
     enum class Wrap { none, maybe_cut, cut };
     Wrap wrap = Wrap::none;
@@ -289,7 +248,7 @@ void convert_section()
     while (read_report_line(line) && !line.empty) {
         const bool carries_on = wrap != Wrap::none && root_of(key_of(line.text)) == nullptr;
         if (wrap == Wrap::maybe_cut && !carries_on)
-            write_entry_for(held);
+            write_entry(held);
         if (line.characters == wrap_length) {
             wrap = carries_on ? Wrap::cut : Wrap::maybe_cut;
             // wrap_length characters always fit; the bound only keeps it so.
@@ -301,10 +260,10 @@ void convert_section()
         }
         wrap = Wrap::none;
         if (!carries_on)
-            write_entry_for(line);
+            write_entry(line);
     }
     if (wrap == Wrap::maybe_cut)
-        write_entry_for(held);
+        write_entry(held);
 }
 
 }  // namespace
@@ -320,9 +279,11 @@ void build_cleaning_script()
     if (length == 0 || length >= temp_path_size)
         fail("Error accessing temporary directory.");
 
-    if (report_encoding == ReportEncoding::utf16le)
-        convert_tags();
-    find_heading();
+    if (report_encoding == ReportEncoding::utf16le) {
+        report_tag_count = convert_tags(tag_list, report_tags);
+        report_value_tag_count = convert_tags(value_tag_list, report_value_tags);
+    }
+    const bool keys_listed = find_heading();
     std::memcpy(script_path + length, script_name, sizeof script_name);
 
     script_file = create_file_for_writing(script_path);
@@ -333,15 +294,21 @@ void build_cleaning_script()
     write_text(script_header);
     key_count = 0;
     kept_key_count = 0;
+    value_count = 0;
     forget_listed_hives();
+    forget_deleted_keys();
+    start_value_entries();
 
-    convert_section();
+    if (keys_listed)
+        convert_section(write_entry_for);
+    if (!keys_listed || find_value_heading())
+        convert_section(write_value_entry_for);
 
     close_file(input_file);
     input_file = invalid_file;
     close_file(script_file);
     script_file = invalid_file;
-    if (key_count == 0 && kept_key_count > 0) {
+    if (key_count == 0 && value_count == 0 && kept_key_count > 0) {
         char text[192];
         std::snprintf(text, sizeof text,
                       "Nothing to delete: the %d listed key(s) hold Windows' own state, so all are kept (see "
@@ -349,6 +316,6 @@ void build_cleaning_script()
                       kept_key_count);
         fail(text);
     }
-    if (key_count == 0)
+    if (key_count == 0 && value_count == 0)
         fail("No keys found, nothing to do.");
 }

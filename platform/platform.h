@@ -111,6 +111,14 @@ struct RegistryValue {
 // The value at `index`; no_more past the last, too_large when its name or
 // data does not fit.
 RegistryResult enum_registry_value(RegistryKey key, std::uint32_t index, RegistryValue& value);
+// The value named `name` (zero-terminated; empty for the default value), its
+// name left as it is; absent when the key has none of that name, too_large
+// (with type and length set) when its data does not fit.
+RegistryResult query_registry_value(RegistryKey key, const char16_t* name, RegistryValue& value);
+// True when the key holds neither values nor subkeys.
+bool registry_key_is_empty(RegistryKey key);
+// Deletes the key at `path`, which must have no subkeys.
+void delete_registry_key(RegistryRoot root, const char16_t* path, RegistryView view);
 
 enum MessageStyle : std::uint32_t {
     style_plain = 0,

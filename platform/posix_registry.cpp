@@ -206,6 +206,34 @@ RegistryResult enum_registry_subkey(RegistryKey key, std::uint32_t index, char16
     return to_utf16(found, name, capacity, length) ? RegistryResult::ok : RegistryResult::too_large;
 }
 
+namespace {
+
+RegistryResult read_value_file(const char* key_path, const char* file, RegistryValue& value)
+{
+    char native[PATH_MAX];
+    const int path_length = std::snprintf(native, sizeof native, "%s/%s", key_path, file);
+    if (path_length < 0 || static_cast<std::size_t>(path_length) >= sizeof native)
+        return RegistryResult::failed;
+    const int fd = open(native, O_RDONLY | O_CLOEXEC);
+    if (fd == -1)
+        return result_of_errno();
+    unsigned char type[4];
+    struct stat info;
+    RegistryResult result = RegistryResult::failed;
+    if (fstat(fd, &info) == 0 && info.st_size >= 4 && read(fd, type, 4) == 4) {
+        value.type = type[0] | type[1] << 8 | type[2] << 16 | static_cast<std::uint32_t>(type[3]) << 24;
+        value.data_length = static_cast<std::uint32_t>(info.st_size - 4);
+        if (value.data_length > value.data_capacity)
+            result = RegistryResult::too_large;
+        else if (read(fd, value.data, value.data_length) == static_cast<ssize_t>(value.data_length))
+            result = RegistryResult::ok;
+    }
+    close(fd);
+    return result;
+}
+
+}  // namespace
+
 RegistryResult enum_registry_value(RegistryKey key, std::uint32_t index, RegistryValue& value)
 {
     char found[NAME_MAX + 1];
@@ -226,25 +254,37 @@ RegistryResult enum_registry_value(RegistryKey key, std::uint32_t index, Registr
     }
     value.name_length = static_cast<std::uint32_t>(digits / 4);
     value.name[value.name_length] = u'\0';
+    return read_value_file(keys[key].path, found, value);
+}
 
-    char native[PATH_MAX];
-    const int path_length = std::snprintf(native, sizeof native, "%s/%s", keys[key].path, found);
-    if (path_length < 0 || static_cast<std::size_t>(path_length) >= sizeof native)
-        return RegistryResult::failed;
-    const int fd = open(native, O_RDONLY | O_CLOEXEC);
-    if (fd == -1)
-        return result_of_errno();
-    unsigned char type[4];
-    struct stat info;
-    RegistryResult result = RegistryResult::failed;
-    if (fstat(fd, &info) == 0 && info.st_size >= 4 && read(fd, type, 4) == 4) {
-        value.type = type[0] | type[1] << 8 | type[2] << 16 | static_cast<std::uint32_t>(type[3]) << 24;
-        value.data_length = static_cast<std::uint32_t>(info.st_size - 4);
-        if (value.data_length > value.data_capacity)
-            result = RegistryResult::too_large;
-        else if (read(fd, value.data, value.data_length) == static_cast<ssize_t>(value.data_length))
-            result = RegistryResult::ok;
+// Names are compared exactly here; the registry's own comparison ignores case.
+RegistryResult query_registry_value(RegistryKey key, const char16_t* name, RegistryValue& value)
+{
+    char file[NAME_MAX + 1] = "v";
+    std::size_t used = 1;
+    for (; *name != u'\0'; ++name) {
+        if (used + 4 >= sizeof file)
+            return RegistryResult::absent;
+        for (const unsigned byte : {*name & 0xFFu, static_cast<unsigned>(*name) >> 8}) {
+            file[used++] = "0123456789abcdef"[byte >> 4];
+            file[used++] = "0123456789abcdef"[byte & 15];
+        }
     }
-    close(fd);
-    return result;
+    file[used] = '\0';
+    return read_value_file(keys[key].path, file, value);
+}
+
+bool registry_key_is_empty(RegistryKey key)
+{
+    char found[NAME_MAX + 1];
+    return !nth_entry(keys[key].path, 0, is_value_file, found) && !nth_entry(keys[key].path, 0, is_key_directory, found);
+}
+
+void delete_registry_key(RegistryRoot root, const char16_t* path, RegistryView view)
+{
+    RegistryKey key = 0;
+    if (open_registry_key(root, path, view, key) != RegistryResult::ok)
+        return;
+    rmdir(keys[key].path);
+    close_registry_key(key);
 }

@@ -251,11 +251,12 @@ ULONG kernel_name[32768];
 
 }  // namespace
 
+const HKEY root_keys[] = {HKEY_CLASSES_ROOT, HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE, HKEY_USERS,
+                          HKEY_CURRENT_CONFIG};
+
 RegistryResult open_registry_key(RegistryRoot root, const char16_t* path, RegistryView view, RegistryKey& key)
 {
-    static const HKEY roots[] = {HKEY_CLASSES_ROOT, HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE, HKEY_USERS,
-                                 HKEY_CURRENT_CONFIG};
-    return open_key(roots[static_cast<int>(root)], path, view, key);
+    return open_key(root_keys[static_cast<int>(root)], path, view, key);
 }
 
 RegistryResult open_registry_subkey(RegistryKey parent, const char16_t* name, RegistryView view, RegistryKey& key)
@@ -316,4 +317,30 @@ RegistryResult enum_registry_value(RegistryKey key, std::uint32_t index, Registr
     value.type = type;
     value.data_length = size;
     return result;
+}
+
+RegistryResult query_registry_value(RegistryKey key, const char16_t* name, RegistryValue& value)
+{
+    DWORD type = 0;
+    DWORD size = value.data_capacity;
+    const RegistryResult result = result_of(RegQueryValueExW(to_hkey(key), reinterpret_cast<const WCHAR*>(name), nullptr,
+                                                             &type, reinterpret_cast<BYTE*>(value.data), &size));
+    value.type = type;
+    value.data_length = size;
+    return result;
+}
+
+bool registry_key_is_empty(RegistryKey key)
+{
+    DWORD subkeys = 1;
+    DWORD values = 1;
+    return RegQueryInfoKeyW(to_hkey(key), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values, nullptr,
+                            nullptr, nullptr, nullptr) == ERROR_SUCCESS &&
+           subkeys == 0 && values == 0;
+}
+
+void delete_registry_key(RegistryRoot root, const char16_t* path, RegistryView view)
+{
+    RegDeleteKeyExW(root_keys[static_cast<int>(root)], reinterpret_cast<const WCHAR*>(path),
+                    view == RegistryView::bits64 ? KEY_WOW64_64KEY : KEY_WOW64_32KEY, 0);
 }

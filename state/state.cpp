@@ -2,6 +2,7 @@
 #include "state/state.h"
 
 TagList tag_list;
+TagList value_tag_list;
 char line_buffer[chunk_size + 1];
 std::uint32_t line_length;
 bool line_continues;
@@ -11,10 +12,13 @@ bool report_from_x64;
 char report_line[chunk_size / 2 * utf8_per_unit + 1];
 char report_tags[max_tags][(tag_slot_size - 1) * utf8_per_unit + 1];
 std::uint32_t report_tag_count;
+char report_value_tags[max_tags][(tag_slot_size - 1) * utf8_per_unit + 1];
+std::uint32_t report_value_tag_count;
 char held_line[wrap_length * utf8_per_unit + 1];
 char script_path[path_size];
 std::int32_t key_count;
 std::int32_t kept_key_count;
+std::int32_t value_count;
 FileHandle input_file = invalid_file;
 FileHandle script_file = invalid_file;
 char backup_path[path_size];

@@ -23,6 +23,8 @@ inline constexpr std::uint32_t utf8_per_unit = 3;
 enum class ReportEncoding : std::uint8_t { ansi, utf16le };
 
 extern TagList tag_list;
+// The tags of the values section.
+extern TagList value_tag_list;
 extern char line_buffer[chunk_size + 1];
 // The bytes the line reader delivered, up to the cut (a UTF-16 line holds
 // zero bytes, so its length is not the string's).
@@ -40,6 +42,8 @@ extern bool report_from_x64;
 extern char report_line[chunk_size / 2 * utf8_per_unit + 1];
 extern char report_tags[max_tags][(tag_slot_size - 1) * utf8_per_unit + 1];
 extern std::uint32_t report_tag_count;
+extern char report_value_tags[max_tags][(tag_slot_size - 1) * utf8_per_unit + 1];
+extern std::uint32_t report_value_tag_count;
 // A line of exactly wrap_length characters, kept until the next line tells
 // whether RegShot cut it.
 extern char held_line[wrap_length * utf8_per_unit + 1];
@@ -47,6 +51,8 @@ extern char script_path[path_size];
 extern std::int32_t key_count;
 // Listed keys written commented out: no installation adds them.
 extern std::int32_t kept_key_count;
+// Deletion entries of values added under keys that were already there.
+extern std::int32_t value_count;
 extern FileHandle input_file;
 extern FileHandle script_file;
 

@@ -229,6 +229,73 @@ TEST(CleaningScript, KeepsHivesAndWindowsOwnStateButNotWhatInstallersOwn)
                                                "all are kept (see morvane.reg)."));
 }
 
+// Values added under keys that were already there: each line resolved
+// against the registry, in the report's view and either encoding.
+TEST(CleaningScript, DeletesTheValuesAddedUnderKeysThatWereThere)
+{
+    test::Sandbox sandbox;
+    const auto registry = sandbox.root / "registry";
+    const auto software = registry / "HKEY_LOCAL_MACHINE" / "SOFTWARE";
+    const auto string_data = [](const std::string& text) { return test::utf16le(text + std::string(1, '\0')); };
+    const std::string user_assist =
+        "S-1-5-21-1-2-3-1001\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\UserAssist\\{1}\\Count";
+    test::set_value(software / "Run", "Fernwick", 1, string_data("C:\\f.exe"));
+    test::set_value(software / "Run", "Neighbour", 1, string_data("C:\\n.exe"));
+    test::set_value(software / "Run", "Odd\\Name: 1", 4, std::string("\x01\0\0\0", 4));
+    test::set_value(software / "Run", "", 2, string_data("%d%"));
+    test::set_value(software / "Two", "x", 1, string_data("z"));
+    test::set_value(software / "Two", "x: y", 1, string_data("1"));
+    test::set_value(software / "K: 1", "n", 3, "\x0a\xff");
+    test::set_value(software / "Fernwick" / "Sub", "v", 4, std::string(4, '\0'));
+    std::string assist_dir = user_assist;
+    std::replace(assist_dir.begin(), assist_dir.end(), '\\', '/');
+    test::set_value(registry / "HKEY_USERS" / assist_dir, "v", 4, std::string(4, '\0'));
+    std::string cut = "HKLM\\SOFTWARE\\Run\\Fernwick: \"C:\\f.exe\"";
+    cut.insert(18, std::string(1000 - cut.size(), 'c'));
+    const std::pair<std::string, std::string> rows[] = {
+        {"HKLM\\SOFTWARE\\Run\\Fernwick: \"C:\\f.exe\"", "\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Run]\r\n\"Fernwick\"=-\r\n"},
+        {"HKLM\\SOFTWARE\\Run\\Odd\\Name: 1: 0x00000001", "\"Odd\\\\Name: 1\"=-\r\n"},
+        {"HKEY_LOCAL_MACHINE\\SOFTWARE\\Run\\: \"%d%\"", "@=-\r\n"},
+        {"HKLM\\SOFTWARE\\Two\\x: y: \"1\"", "\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Two]\r\n\"x: y\"=-\r\n"},
+        {"HKLM\\SOFTWARE\\K: 1\\n:  0A FF", "\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\K: 1]\r\n\"n\"=-\r\n"},
+        {"HKLM\\SOFTWARE\\Fernwick\\Sub\\v: 0x00000000", ""},
+        {"HKLM\\SOFTWARE\\Gone\\v: \"1\"",
+         "\r\n; No entry, no such value in the registry now: HKLM\\SOFTWARE\\Gone\\v: \"1\"\r\n"},
+        {"HKCU\\Software\\Run\\x: \"1\"", ""},
+        {cut, ""},
+        {"Run\\Fernwick: \"C:\\f.exe\"", ""},
+        {"HKU\\" + user_assist + "\\v: 0x00000000",
+         "\r\n; Kept: Windows' own state (Windows' caches of what the user did). Remove the ';' of the two lines "
+         "below to delete it anyway.\r\n;[HKEY_USERS\\" + user_assist + "]\r\n;\"v\"=-\r\n"},
+    };
+    std::string report = crlf_lines({"Regshot 1.9.0 x64 ANSI", "Keys added: 1", "HKLM\\SOFTWARE\\Fernwick", "",
+                                     "Values deleted: 1", "HKLM\\SOFTWARE\\Run\\Neighbour: \"C:\\n.exe\"", "",
+                                     "Values added: 11"});
+    std::string expected = script_header + "[-HKEY_LOCAL_MACHINE\\SOFTWARE\\Fernwick]\r\n"
+                                           "\r\n; Values added under keys that were already there\r\n";
+    for (const auto& [line, entry] : rows) {
+        report += line + "\r\n";
+        expected += entry;
+    }
+    report += "\r\n";
+    for (const bool utf16 : {false, true}) {
+        const auto report_file = sandbox.work / "report.txt";
+        test::write_bytes(report_file, utf16 ? test::utf16le(report) : report);
+        const test::Outcome outcome = test::run_isolated(sandbox, [&] {
+            setenv("MORVANE_REGISTRY_DIR", registry.c_str(), 1);
+            use_standard_tag();
+            std::strcpy(value_tag_list.tags[0], "Values added");
+            value_tag_list.count = 1;
+            std::strcpy(report_path, report_file.c_str());
+            build_cleaning_script();
+            std::printf("keys %d, values %d, kept %d\n", key_count, value_count, kept_key_count);
+        });
+        EXPECT_EQ(outcome.output, "keys 1, values 5, kept 1\n");
+        const std::string script = test::read_bytes(sandbox.script());
+        EXPECT_EQ(utf16 ? test::utf8_from_utf16le(script.substr(2)) : script, expected) << (utf16 ? "UTF-16" : "ANSI");
+    }
+}
+
 TEST(CleaningScript, RefusesKeysWithLineBreaksInside)
 {
     // Only CR LF ends a line: a lone CR or LF would split the entry and let

@@ -245,22 +245,6 @@ TEST(MainFlow, IgnoresArguments)
     EXPECT_EQ(run.output, dialog + edit_question + cleaning_question("3"));
 }
 
-// A value in the stand-in's registry: a file named 'v' and the hex of the
-// UTF-16LE name, holding the type (little-endian) and the data.
-void set_value(const std::filesystem::path& key, const std::string& name, std::uint32_t type, const std::string& data)
-{
-    std::filesystem::create_directories(key);
-    std::string file = "v";
-    for (const unsigned char byte : test::utf16le(name)) {
-        file += "0123456789abcdef"[byte >> 4];
-        file += "0123456789abcdef"[byte & 15];
-    }
-    std::string bytes(4, '\0');
-    for (int i = 0; i < 4; ++i)
-        bytes[i] = static_cast<char>(type >> (8 * i));
-    test::write_bytes(key / file, bytes + data);
-}
-
 std::string bytes_of(std::initializer_list<int> values)
 {
     std::string bytes;
@@ -320,8 +304,8 @@ TEST(Backup, SavesEachListedTreeOnceWithEveryValueExactly)
     test::Sandbox sandbox;
     const auto fernwick = make_listed_keys(sandbox);
     for (const Value& value : values)
-        set_value(fernwick / "Key0", value.name, value.type, value.data);
-    set_value(fernwick / "Key1/Sub/Deeper", "", 1, test::utf16le(std::string("deep", 5)));
+        test::set_value(fernwick / "Key0", value.name, value.type, value.data);
+    test::set_value(fernwick / "Key1/Sub/Deeper", "", 1, test::utf16le(std::string("deep", 5)));
 
     const ProgramRun run = run_program(sandbox, (sandbox.work / "report.txt").string() + "\nno\nok\n", 1);
     EXPECT_EQ(run.output, tags_not_found + dialog + edit_question + cleaning_question("4") +
@@ -356,8 +340,8 @@ TEST(Backup, AsksBeforeDeletingWhatItCouldNotSave)
     for (const bool agree : {false, true}) {
         test::Sandbox sandbox;
         const auto fernwick = make_listed_keys(sandbox);
-        set_value(fernwick / "Key0", "huge", 3, std::string((std::size_t{4} << 20) + 1, 'x'));
-        set_value(fernwick / "Key0", "small", 3, "x");
+        test::set_value(fernwick / "Key0", "huge", 3, std::string((std::size_t{4} << 20) + 1, 'x'));
+        test::set_value(fernwick / "Key0", "small", 3, "x");
         const ProgramRun run = run_program(sandbox, (sandbox.work / "report.txt").string() + "\nno\nok\n" +
                                                         (agree ? "ok\n" : "cancel\n"),
                                            agree ? 1 : 0);

@@ -1,6 +1,7 @@
 // Helpers for tests that run the real code against real files.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <initializer_list>
@@ -44,6 +45,9 @@ struct Outcome {
 // standard input, so that the state it changes and the process end it may
 // call do not touch the test.
 Outcome run_isolated(const Sandbox& sandbox, const std::function<void()>& body, const std::string& input = "");
+
+// A value in the native stand-in's registry, under the key's directory.
+void set_value(const std::filesystem::path& key, const std::string& name, std::uint32_t type, const std::string& data);
 
 // The text the program shows for a plain message.
 std::string message(const std::string& text);

@@ -59,6 +59,7 @@ bool cleaning_agreed()
 int main_flow()
 {
     load_tag_list();
+    load_value_tags();
     choose_report_file();
     build_cleaning_script();
 

@@ -1,0 +1,13 @@
+// The keys that the script's key entries delete, so that no value entry is
+// written for a value that goes with its key.
+#pragma once
+
+#include <string_view>
+
+void forget_deleted_keys();
+// `path` is below HKEY_USERS (`under_users`) or HKEY_LOCAL_MACHINE, without
+// a leading backslash, as the report writes it.
+void remember_deleted_key(bool under_users, std::string_view path);
+// True when the key, or a key above it, is deleted; also when too many keys
+// were listed to remember them all.
+bool deleted_with_a_key(bool under_users, std::string_view path);

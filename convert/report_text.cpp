@@ -1,0 +1,82 @@
+// Roots of report lines, and the script's text in the report's encoding.
+#include "convert/report_text.h"
+
+#include <cstring>
+
+#include "convert/key_safety.h"
+#include "convert/utf16.h"
+#include "state/state.h"
+
+namespace {
+
+constexpr RootName root_names[] = {
+    {"HKLM", "HKEY_LOCAL_MACHINE", false},
+    {"HKEY_LOCAL_MACHINE", "HKEY_LOCAL_MACHINE", false},
+    {"HKU", "HKEY_USERS", true},
+    {"HKEY_USERS", "HKEY_USERS", true},
+};
+
+}  // namespace
+
+const char* key_of(const char* line)
+{
+    return line + std::strspn(line, " \t");
+}
+
+const RootName* root_of(const char* key)
+{
+    for (const RootName& root : root_names) {
+        const std::size_t length = root.written_in_report.size();
+        if (std::strncmp(key, root.written_in_report.data(), length) == 0 && key[length] == '\\')
+            return &root;
+    }
+    return nullptr;
+}
+
+void write_text(std::string_view text)
+{
+    if (report_encoding == ReportEncoding::ansi) {
+        write_file(script_file, text.data(), static_cast<std::uint32_t>(text.size()));
+        return;
+    }
+    const char* next = text.data();
+    const char* const end = next + text.size();
+    char units[1024];
+    while (next < end)
+        write_file(script_file, units, utf8_to_utf16(next, end, units, sizeof units));
+}
+
+void write_units(const char16_t* units, std::uint32_t length)
+{
+    if (report_encoding == ReportEncoding::utf16le) {
+        write_file(script_file, reinterpret_cast<const char*>(units), 2 * length);
+        return;
+    }
+    // A character takes at most two bytes in the ANSI code pages.
+    char bytes[1024];
+    for (std::uint32_t done = 0; done < length;) {
+        const std::uint32_t part = length - done < 512 ? length - done : 512;
+        write_file(script_file, bytes, utf16_to_ansi(units + done, part, bytes, sizeof bytes));
+        done += part;
+    }
+}
+
+void write_kept_comment(const KeyVerdict& verdict, std::string_view how)
+{
+    write_text("; Kept: ");
+    switch (verdict.reason) {
+    case KeptReason::hive_root:
+        write_text("the root of a hive loaded between the shots");
+        break;
+    case KeptReason::in_loaded_hive:
+        write_text("in a hive loaded between the shots");
+        break;
+    default:
+        write_text("Windows' own state (");
+        write_text(verdict.kind);
+        write_text(")");
+    }
+    write_text(". ");
+    write_text(how);
+    write_text("\r\n");
+}

@@ -1,0 +1,44 @@
+// A report's lines as the builder reads them, the roots they name, and the
+// script's text in the report's encoding.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+// A report line as 8-bit text: an ANSI report's bytes, a UTF-16 one's UTF-8.
+struct ReportLine {
+    const char* text;
+    // A UTF-16 report's line as read, when it is still in line_buffer.
+    const char* units;
+    std::uint32_t bytes;
+    std::uint32_t characters;  // bytes of an ANSI report, units of a UTF-16 one
+    // Neither longer than a chunk, nor cut short by a zero, nor holding a
+    // character that did not convert: a key named by part of it would be
+    // another key, a parent of the one listed.
+    bool whole;
+    bool empty;
+};
+
+// A report writes a root either short or in full; both become the full name.
+struct RootName {
+    std::string_view written_in_report;
+    std::string_view full;
+    bool users;  // HKEY_USERS, else HKEY_LOCAL_MACHINE
+};
+
+// The line without its leading blanks.
+const char* key_of(const char* line);
+// The root that the key opens with, followed by a backslash; or none.
+const RootName* root_of(const char* key);
+
+// The script is in the report's encoding, so that a UTF-16 report's keys
+// are named exactly, whatever their script. `text` is 8-bit: the ANSI code
+// page's for an ANSI report, UTF-8 for a UTF-16 one.
+void write_text(std::string_view text);
+// UTF-16 units, converted for an ANSI script.
+void write_units(const char16_t* units, std::uint32_t length);
+
+struct KeyVerdict;
+// The comment line before a kept entry: why it is kept, then `how` to delete
+// it anyway.
+void write_kept_comment(const KeyVerdict& verdict, std::string_view how);
