@@ -55,6 +55,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzz::reset_state();
     std::strcpy(tag_list.tags[0], "Keys added");
     tag_list.count = 1;
+    std::strcpy(value_tag_list.tags[0], "Values added");
+    value_tag_list.count = 1;
     std::strcpy(report_path, report.c_str());
     bool returned = false;
     if (setjmp(fuzz::process_end) == 0) {
@@ -76,6 +78,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     fuzz::check(written.rfind(header, 0) == 0, "the header first");
     const std::set<std::string> lines = utf16 ? fuzz::utf16_lines_of(data, size) : fuzz::lines_of(data, size, true);
+    // The registry is empty here: every values line gives a comment.
+    const std::string values_part = "\r\n; Values added under keys that were already there\r\n";
+    const std::size_t values_at = written.find(values_part);
+    if (values_at != std::string::npos) {
+        for (std::size_t start = values_at + values_part.size(); start < written.size();) {
+            const std::size_t end = written.find("\r\n", start);
+            fuzz::check(end != std::string::npos, "comments end with CR LF");
+            const std::string line = written.substr(start, end - start);
+            fuzz::check(line.find_first_of("\r\n") == std::string::npos, "no CR or LF inside a comment");
+            fuzz::check(line.empty() || line.rfind("; No entry, ", 0) == 0, "only comments for values");
+            start = end + 2;
+        }
+        written.resize(values_at);
+    }
     int entries = 0;
     int kept = 0;
     bool kept_next = false;
@@ -103,6 +119,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzz::check(!kept_next, "a kept key after each reason");
     fuzz::check(kept == kept_key_count, "one commented entry per kept key");
     fuzz::check(entries == key_count, "one entry per counted key");
+    fuzz::check(value_count == 0, "no value entries without a registry");
     fuzz::check(returned == (entries > 0), "a return exactly when there are entries");
     return 0;
 }

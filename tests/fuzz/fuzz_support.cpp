@@ -77,6 +77,7 @@ std::string read_bytes(const std::string& path)
 void reset_state()
 {
     std::memset(&tag_list, 0, sizeof tag_list);
+    std::memset(&value_tag_list, 0, sizeof value_tag_list);
     std::memset(line_buffer, 0, sizeof line_buffer);
     std::memset(report_path, 0, sizeof report_path);
     std::memset(script_path, 0, sizeof script_path);
@@ -87,6 +88,7 @@ void reset_state()
     report_tag_count = 0;
     key_count = 0;
     kept_key_count = 0;
+    value_count = 0;
     input_file = invalid_file;
     ::script_file = invalid_file;
     std::memset(backup_path, 0, sizeof backup_path);
