@@ -91,27 +91,30 @@ const char* reason_for(ExportProblem problem)
     }
 }
 
-void mark_existed(std::int32_t index)
+void set_bit(std::uint8_t* bits, std::uint32_t tracked, std::int32_t index)
 {
-    if (static_cast<std::uint32_t>(index) < max_listed_keys_tracked)
-        key_existed[index / 8] = static_cast<std::uint8_t>(key_existed[index / 8] | 1u << (index % 8));
+    if (static_cast<std::uint32_t>(index) < tracked)
+        bits[index / 8] = static_cast<std::uint8_t>(bits[index / 8] | 1u << (index % 8));
 }
 
 // First pass: which keys exist, and the full names of those that do.
 void find_listed_keys()
 {
     ScriptEntry entry;
-    for (std::int32_t index = 0; next_script_entry(entry); ++index) {
+    for (std::int32_t index = -1; next_script_entry(entry);) {
+        if (entry.value)
+            continue;
+        ++index;
         if (!entry.readable) {
             note_problem(entry.text, entry.text_length, "an entry that cannot be read whole");
-            mark_existed(index);
+            set_bit(key_existed, max_listed_keys_tracked, index);
             continue;
         }
         RegistryKey key = 0;
         const RegistryResult opened = open_registry_key(entry.root, entry.path, report_view(), key);
         if (opened == RegistryResult::absent)
             continue;
-        mark_existed(index);
+        set_bit(key_existed, max_listed_keys_tracked, index);
         if (opened != RegistryResult::ok) {
             note_problem(entry.text, entry.text_length,
                          opened == RegistryResult::denied ? "access denied" : "cannot be read");
@@ -122,20 +125,61 @@ void find_listed_keys()
     }
 }
 
-std::uint32_t saved_tree_count;
+std::uint32_t saved_count;
 
-// Second pass: each key's tree, unless a listed key above it holds it.
+// A value, unless the tree of a listed key above it holds it.
+void save_listed_value(const ScriptEntry& entry, std::int32_t index)
+{
+    if (!entry.readable) {
+        note_problem(entry.text, entry.text_length, "an entry that cannot be read whole");
+        set_bit(value_existed, max_listed_values_tracked, index);
+        return;
+    }
+    RegistryKey key = 0;
+    const RegistryResult opened = open_registry_key(entry.root, entry.path, report_view(), key);
+    if (opened == RegistryResult::absent) {
+        set_bit(value_key_absent, max_listed_values_tracked, index);
+        return;
+    }
+    if (opened != RegistryResult::ok) {
+        note_problem(entry.text, entry.text_length,
+                     opened == RegistryResult::denied ? "access denied" : "cannot be read");
+        set_bit(value_existed, max_listed_values_tracked, index);
+        return;
+    }
+    bool existed = false;
+    if (key_name_held(key)) {
+        existed = value_exists(key, entry.value_name);
+    } else {
+        const ExportProblem problem = export_value(key, entry.value_name, existed);
+        if (problem != ExportProblem::none)
+            note_problem(entry.text, entry.text_length, reason_for(problem));
+        saved_count += existed ? 1 : 0;
+    }
+    if (existed)
+        set_bit(value_existed, max_listed_values_tracked, index);
+    close_registry_key(key);
+}
+
+// Second pass: each key's tree, unless a listed key above it holds it, and
+// each listed value.
 void save_listed_keys()
 {
     ScriptEntry entry;
-    for (std::int32_t index = 0; next_script_entry(entry); ++index) {
+    std::int32_t value_index = -1;
+    for (std::int32_t index = -1; next_script_entry(entry);) {
+        if (entry.value) {
+            save_listed_value(entry, ++value_index);
+            continue;
+        }
+        ++index;
         if (!entry.readable || !listed_key_existed(index))
             continue;
         RegistryKey key = 0;
         if (open_registry_key(entry.root, entry.path, report_view(), key) != RegistryResult::ok)
             continue;
         if (claim_key_name(key)) {
-            ++saved_tree_count;
+            ++saved_count;
             const ExportProblem problem = export_key_tree(key, report_view());
             if (problem != ExportProblem::none)
                 note_problem(entry.text, entry.text_length, reason_for(problem));
@@ -168,6 +212,27 @@ bool listed_key_existed(std::int32_t index)
     return static_cast<std::uint32_t>(index) >= max_listed_keys_tracked || (key_existed[index / 8] >> (index % 8) & 1);
 }
 
+bool listed_value_existed(std::int32_t index)
+{
+    return static_cast<std::uint32_t>(index) >= max_listed_values_tracked ||
+           (value_existed[index / 8] >> (index % 8) & 1);
+}
+
+// Past the bits kept, the key counts as having been there: it is left alone.
+bool listed_value_key_was_absent(std::int32_t index)
+{
+    return static_cast<std::uint32_t>(index) < max_listed_values_tracked &&
+           (value_key_absent[index / 8] >> (index % 8) & 1);
+}
+
+bool value_exists(RegistryKey key, const char16_t* name)
+{
+    char16_t unused_name[1];
+    char unused_data[1];
+    RegistryValue value{unused_name, 1, 0, 0, unused_data, 0, 0};
+    return query_registry_value(key, name, value) != RegistryResult::absent;
+}
+
 void back_up_listed_keys()
 {
     if (!create_backup_file()) {
@@ -179,7 +244,7 @@ void back_up_listed_keys()
     }
     write_backup_header();
     forget_key_names();
-    saved_tree_count = 0;
+    saved_count = 0;
     for (void (*pass)() : {find_listed_keys, save_listed_keys}) {
         if (!open_script_entries())
             break;
@@ -194,7 +259,7 @@ void back_up_listed_keys()
     }
     backup_file = invalid_file;
     // A file that restores nothing would only suggest that something was saved.
-    backup_empty = saved_tree_count == 0 && backup_problem_count == 0;
+    backup_empty = saved_count == 0 && backup_problem_count == 0;
     if (backup_empty) {
         delete_file(backup_path);
         backup_path[0] = '\0';

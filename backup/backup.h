@@ -24,6 +24,12 @@ void back_up_listed_keys();
 // Whether the listed key at `index`, in the script's order, existed when the
 // backup was taken.
 bool listed_key_existed(std::int32_t index);
+// The same for the listed value at `index` among the script's values, and
+// whether its key was missing then.
+bool listed_value_existed(std::int32_t index);
+bool listed_value_key_was_absent(std::int32_t index);
+// Whether the key has a value of that name.
+bool value_exists(RegistryKey key, const char16_t* name);
 
 // After the registry editor ran (or could not start), checks each listed key
 // again and tells the user what became of them, and where the backup is.

@@ -1,6 +1,7 @@
-// After the registry editor: which listed keys are gone, and the one message
-// that tells the user so.
+// After the registry editor: which listed keys and values are gone, and the
+// one message that tells the user so.
 #include <cstdio>
+#include <cstring>
 
 #include "backup/backup.h"
 #include "backup/script_entries.h"
@@ -11,40 +12,100 @@ namespace {
 constexpr std::uint32_t names_shown = 5;
 constexpr std::uint32_t name_width = 100;
 
-char result_text[1536];
-char still_there_names[names_shown * (name_width + 8)];
+struct Tally {
+    std::int32_t listed;
+    std::int32_t gone;
+    std::int32_t still_there;
+    char names[names_shown * (name_width + 8)];
+};
+
+Tally keys;
+Tally values;
+char result_text[3072];
+
+void count(Tally& tally, bool absent, bool existed, const ScriptEntry& entry)
+{
+    ++tally.listed;
+    if (absent) {
+        tally.gone += existed ? 1 : 0;
+        return;
+    }
+    if (static_cast<std::uint32_t>(tally.still_there++) < names_shown) {
+        char after[name_width + 8] = " : @";
+        if (entry.value && entry.value_name_length > 0) {
+            char name[name_width / 2];
+            const std::uint32_t shown = utf16_to_ansi(entry.value_name, entry.value_name_length, name, sizeof name);
+            std::snprintf(after, sizeof after, " : \"%.*s%s\"", static_cast<int>(shown), name,
+                          entry.value_name_length > shown ? "..." : "");
+        }
+        if (!entry.value)
+            after[0] = '\0';
+        append_key_line(tally.names, sizeof tally.names, entry.text, entry.text_length, name_width, after);
+    }
+}
+
+// The registry editor makes the key of a value's section anew when it is
+// missing: such a key, left empty, is removed again.
+void remove_key_made_for(const ScriptEntry& entry, std::int32_t index)
+{
+    if (!entry.readable || !listed_value_key_was_absent(index))
+        return;
+    RegistryKey key = 0;
+    if (open_registry_key(entry.root, entry.path, report_view(), key) != RegistryResult::ok)
+        return;
+    const bool empty = registry_key_is_empty(key);
+    close_registry_key(key);
+    if (empty)
+        delete_registry_key(entry.root, entry.path, report_view());
+}
+
+void check_entry(const ScriptEntry& entry, std::int32_t index)
+{
+    if (entry.value)
+        remove_key_made_for(entry, index);
+    RegistryKey key = 0;
+    const RegistryResult opened =
+        entry.readable ? open_registry_key(entry.root, entry.path, report_view(), key) : RegistryResult::failed;
+    bool absent = opened == RegistryResult::absent;
+    if (opened == RegistryResult::ok) {
+        absent = entry.value && !value_exists(key, entry.value_name);
+        close_registry_key(key);
+    }
+    if (entry.value)
+        count(values, absent, listed_value_existed(index), entry);
+    else
+        count(keys, absent, listed_key_existed(index), entry);
+}
+
+// "Listed keys: 4\nGone: 3\n..." and the first few still there.
+void append_tally(char* text, std::size_t size, const char* what, const Tally& tally)
+{
+    char more[48] = "";
+    if (static_cast<std::uint32_t>(tally.still_there) > names_shown)
+        std::snprintf(more, sizeof more, "and %u more\n", static_cast<unsigned>(tally.still_there) - names_shown);
+    const std::size_t used = std::strlen(text);
+    std::snprintf(text + used, size - used,
+                  "%s: %d\n"
+                  "Gone: %d\n"
+                  "Already absent: %d\n"
+                  "Still there: %d\n"
+                  "%s%s",
+                  what, tally.listed, tally.gone, tally.listed - tally.gone - tally.still_there, tally.still_there,
+                  tally.names, more);
+}
 
 }  // namespace
 
 void report_cleaning(bool editor_ran)
 {
-    std::int32_t listed = 0;
-    std::int32_t gone = 0;
-    std::int32_t still_there = 0;
     if (open_script_entries()) {
         ScriptEntry entry;
-        for (; next_script_entry(entry); ++listed) {
-            RegistryKey key = 0;
-            const RegistryResult opened =
-                entry.readable ? open_registry_key(entry.root, entry.path, report_view(), key) : RegistryResult::failed;
-            if (opened == RegistryResult::ok)
-                close_registry_key(key);
-            if (opened == RegistryResult::absent) {
-                gone += listed_key_existed(listed) ? 1 : 0;
-                continue;
-            }
-            if (static_cast<std::uint32_t>(still_there++) < names_shown)
-                append_key_line(still_there_names, sizeof still_there_names, entry.text, entry.text_length,
-                                name_width, "");
-        }
+        while (next_script_entry(entry))
+            check_entry(entry, entry.value ? values.listed : keys.listed);
         close_script_entries();
     }
-    const std::int32_t absent = listed - gone - still_there;
-    char more[48] = "";
-    if (static_cast<std::uint32_t>(still_there) > names_shown)
-        std::snprintf(more, sizeof more, "and %u more\n", static_cast<unsigned>(still_there) - names_shown);
-    char backup[path_size + 96];
-    if (backup_empty && gone == 0)
+    char backup[path_size + 128];
+    if (backup_empty && keys.gone + values.gone == 0)
         std::snprintf(backup, sizeof backup,
                       "Nothing was deleted, and nothing needed saving: none of the listed keys was there, so no "
                       "backup was written.");
@@ -55,15 +116,12 @@ void report_cleaning(bool editor_ran)
         std::snprintf(backup, sizeof backup, "Backup: %s\nOpening the backup restores the deleted keys.", backup_path);
     else
         std::snprintf(backup, sizeof backup, "No backup was written.");
-    std::snprintf(result_text, sizeof result_text,
-                  "%s\n\n"
-                  "Listed keys: %d\n"
-                  "Gone: %d\n"
-                  "Already absent: %d\n"
-                  "Still there: %d\n"
-                  "%s%s\n"
-                  "%s",
-                  editor_ran ? "Cleaning finished." : "The registry editor could not be started.", listed, gone,
-                  absent, still_there, still_there_names, more, backup);
+    std::snprintf(result_text, sizeof result_text, "%s\n\n",
+                  editor_ran ? "Cleaning finished." : "The registry editor could not be started.");
+    append_tally(result_text, sizeof result_text, "Listed keys", keys);
+    if (values.listed > 0)
+        append_tally(result_text, sizeof result_text, "\nListed values", values);
+    const std::size_t used = std::strlen(result_text);
+    std::snprintf(result_text + used, sizeof result_text - used, "\n%s", backup);
     prompt_user(result_text, style_plain);
 }

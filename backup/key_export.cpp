@@ -143,19 +143,31 @@ ExportProblem problem_of(RegistryResult result)
     return result == RegistryResult::too_large ? ExportProblem::too_large : ExportProblem::unreadable;
 }
 
-// The key's section: its full name, where it really lies, and its values.
-void export_key(RegistryKey key, ExportProblem& problem)
+// The section's heading: the key's full name, where it really lies.
+bool put_section(RegistryKey key, ExportProblem& problem)
 {
     std::uint32_t length = 0;
     const RegistryResult named = get_registry_key_name(key, key_name, key_name_size, length);
-    if (named != RegistryResult::ok)
-        return note(problem, problem_of(named));
-    if (has_line_break(key_name, length))
-        return note(problem, ExportProblem::name_uncarried);
+    if (named != RegistryResult::ok) {
+        note(problem, problem_of(named));
+        return false;
+    }
+    if (has_line_break(key_name, length)) {
+        note(problem, ExportProblem::name_uncarried);
+        return false;
+    }
     put(u'[');
     for (std::uint32_t i = 0; i < length; ++i)
         put(key_name[i]);
     put("]\r\n");
+    return true;
+}
+
+// The key's section and its values.
+void export_key(RegistryKey key, ExportProblem& problem)
+{
+    if (!put_section(key, problem))
+        return;
     RegistryValue value{value_name, value_name_size, 0, 0, value_data, value_data_size, 0};
     for (std::uint32_t index = 0;; ++index) {
         const RegistryResult result = enum_registry_value(key, index, value);
@@ -225,4 +237,27 @@ ExportProblem export_key_tree(RegistryKey key, RegistryView view)
             return problem;
         close_registry_key(open_keys[depth--]);
     }
+}
+
+ExportProblem export_value(RegistryKey key, const char16_t* name, bool& existed)
+{
+    RegistryValue value{value_name, value_name_size, 0, 0, value_data, value_data_size, 0};
+    const RegistryResult found = query_registry_value(key, name, value);
+    existed = found != RegistryResult::absent;
+    if (found != RegistryResult::ok)
+        return existed ? problem_of(found) : ExportProblem::none;
+    while (name[value.name_length] != u'\0') {
+        if (value.name_length + 1 == value_name_size)
+            return ExportProblem::too_large;
+        value_name[value.name_length] = name[value.name_length];
+        ++value.name_length;
+    }
+    if (has_line_break(value_name, value.name_length))
+        return ExportProblem::name_uncarried;
+    ExportProblem problem = ExportProblem::none;
+    if (put_section(key, problem)) {
+        put_value(value);
+        put("\r\n");
+    }
+    return problem;
 }

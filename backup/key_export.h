@@ -18,5 +18,8 @@ void write_backup_header();
 // The key, its values and every subkey below it, subkeys opened in `view`.
 // Goes on past a part it cannot save, and returns the first such problem.
 ExportProblem export_key_tree(RegistryKey key, RegistryView view);
+// The key's value of that name, in a section of its own; `existed` tells
+// whether the key has it.
+ExportProblem export_value(RegistryKey key, const char16_t* name, bool& existed);
 // Writes what is still gathered.
 void flush_backup_text();

@@ -95,3 +95,13 @@ bool claim_key_name(RegistryKey key)
     *slot |= claimed;
     return true;
 }
+
+bool key_name_held(RegistryKey key)
+{
+    bool named = false;
+    bool held = false;
+    const std::uint64_t hash = hash_name(key, named, [&held](std::uint64_t parent) {
+        held = held || *slot_of(parent) != 0;
+    });
+    return named && (held || *slot_of(hash) != 0);
+}

@@ -10,3 +10,5 @@ void remember_key_name(RegistryKey key);
 // True when the key's tree is to be written now: no remembered key lies
 // above it, and it was not claimed before.
 bool claim_key_name(RegistryKey key);
+// True when the key or a key above it is remembered: its tree holds it.
+bool key_name_held(RegistryKey key);

@@ -27,6 +27,13 @@ constexpr Root roots[] = {
 ReportEncoding script_encoding;
 // A line as UTF-16 units: an 8-bit line of a chunk's bytes takes as many.
 char16_t entry_line[chunk_size + 1];
+// The key of the section that value lines belong to, when there is one.
+char16_t section_key[chunk_size + 1];
+std::uint32_t section_length;
+const Root* section_root;
+// A section the registry editor may read but this reader cannot.
+bool section_unreadable;
+char16_t value_name[chunk_size + 1];
 
 char16_t upper(char16_t unit)
 {
@@ -83,35 +90,109 @@ bool open_script_entries()
         return false;
     script_encoding = read_encoding(line_buffer, input_file);
     line_continues = false;
+    section_root = nullptr;
+    section_unreadable = false;
     return true;
 }
+
+namespace {
+
+const char16_t* skip_blanks(const char16_t* text)
+{
+    while (*text == u' ' || *text == u'\t')
+        ++text;
+    return text;
+}
+
+// The name of a value line that deletes the value ("NAME"=- or @=-), as the
+// registry editor unescapes it into value_name; false for any other line.
+bool deleted_value_name(const char16_t* line, std::uint32_t& length)
+{
+    length = 0;
+    if (*line == u'@') {
+        ++line;
+    } else if (*line == u'"') {
+        for (++line; *line != u'"'; ++line) {
+            if (*line == u'\0')
+                return false;
+            if (*line == u'\\' && line[1] != u'\0')
+                ++line;
+            value_name[length++] = *line;
+        }
+        ++line;
+    } else {
+        return false;
+    }
+    value_name[length] = u'\0';
+    line = skip_blanks(line);
+    if (*line++ != u'=')
+        return false;
+    line = skip_blanks(line);
+    if (*line++ != u'-')
+        return false;
+    return *skip_blanks(line) == u'\0';
+}
+
+}  // namespace
 
 bool next_script_entry(ScriptEntry& entry)
 {
     std::uint32_t units = 0;
     bool whole = false;
     while (read_line(units, whole)) {
-        const char16_t* line = entry_line;
-        while (*line == u' ' || *line == u'\t')
-            ++line;
+        const char16_t* line = skip_blanks(entry_line);
         const std::uint32_t length = units - static_cast<std::uint32_t>(line - entry_line);
-        if (length < 2 || line[0] != u'[' || line[1] != u'-')
+        if ((section_root != nullptr || section_unreadable) && (*line == u'"' || *line == u'@')) {
+            std::uint32_t name_length = 0;
+            if (whole && !deleted_value_name(line, name_length))
+                continue;
+            if (section_unreadable) {
+                entry = {false, true, value_name, 0, {}, nullptr, line, length};
+                return true;
+            }
+            entry = {whole, true, value_name, name_length, section_root->root, section_key + section_root->length + 1,
+                     section_key, section_length};
+            if (!whole) {
+                entry.text = line;
+                entry.text_length = length;
+            }
+            return true;
+        }
+        if (length < 1 || line[0] != u'[')
             continue;
-        entry.text = line + 2;
+        const bool deletion = length >= 2 && line[1] == u'-';
+        section_root = nullptr;
+        section_unreadable = false;
+        entry.value = false;
+        entry.text = line + (deletion ? 2 : 1);
         if (!whole) {
+            section_unreadable = !deletion;
+            if (!deletion)
+                continue;
             entry.text_length = length - 2;
             entry.readable = false;
             return true;
         }
         // The registry editor's key ends at the line's last bracket.
         const char16_t* end = line + length;
-        while (end > line + 2 && end[-1] != u']')
+        while (end > entry.text && end[-1] != u']')
             --end;
-        if (end == line + 2)
+        if (end == entry.text)
             continue;
         entry_line[end - 1 - entry_line] = u'\0';
         entry.text_length = static_cast<std::uint32_t>(end - 1 - entry.text);
-        if (std::char_traits<char16_t>::length(entry.text) != entry.text_length) {
+        const bool carried = std::char_traits<char16_t>::length(entry.text) == entry.text_length;
+        if (!deletion) {
+            const Root* root = carried ? root_of(entry.text, entry.text_length) : nullptr;
+            section_unreadable = !carried;
+            if (root != nullptr) {
+                std::memcpy(section_key, entry.text, 2 * (std::size_t{entry.text_length} + 1));
+                section_length = entry.text_length;
+                section_root = root;
+            }
+            continue;
+        }
+        if (!carried) {
             entry.readable = false;
             return true;
         }

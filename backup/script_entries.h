@@ -8,8 +8,13 @@
 
 struct ScriptEntry {
     // False for a line that the registry editor may take as a deletion but
-    // that cannot be read whole here; only `text` is then set.
+    // that cannot be read whole here; only `text` (and `value`) are then set.
     bool readable;
+    // The deletion of one value ("NAME"=- or @=-) in the section of the key
+    // that root, path and text name; else of the key itself.
+    bool value;
+    const char16_t* value_name;  // zero-terminated; empty for the default value
+    std::uint32_t value_name_length;
     RegistryRoot root;
     const char16_t* path;  // below the root, zero-terminated
     // The key's name as written, root and all.
@@ -20,6 +25,6 @@ struct ScriptEntry {
 // Opens the script in input_file; false when it cannot be opened.
 bool open_script_entries();
 // The next entry that deletes a key below one of the registry editor's
-// roots; false at the end of the script.
+// roots, or a value of such a key; false at the end of the script.
 bool next_script_entry(ScriptEntry& entry);
 void close_script_entries();

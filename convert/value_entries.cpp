@@ -84,7 +84,7 @@ bool hex_matches(const char16_t* text, std::uint32_t number_bytes, const unsigne
 {
     for (std::uint32_t i = 0; i < number_bytes; ++i) {
         unsigned char byte = 0;
-        if (!hex_byte(text + 2 * (number_bytes - 1 - i), byte) || byte != bytes[i])
+        if (!hex_byte(text + 2 * std::size_t{number_bytes - 1 - i}, byte) || byte != bytes[i])
             return false;
     }
     return true;

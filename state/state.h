@@ -70,3 +70,8 @@ extern bool backup_empty;
 // A bit for each listed key, in the script's order: it existed before
 // cleaning.
 extern std::uint8_t key_existed[max_listed_keys_tracked / 8];
+// For each listed value, in the script's order: it existed before cleaning;
+// its key did not (the registry editor then makes the key anew).
+inline constexpr std::uint32_t max_listed_values_tracked = std::uint32_t{1} << 20;
+extern std::uint8_t value_existed[max_listed_values_tracked / 8];
+extern std::uint8_t value_key_absent[max_listed_values_tracked / 8];

@@ -9,6 +9,8 @@
 #include <thread>
 #include <vector>
 
+#include "backup/backup.h"
+#include "state/state.h"
 #include "tests/test_support.h"
 
 namespace {
@@ -353,6 +355,49 @@ TEST(Backup, AsksBeforeDeletingWhatItCouldNotSave)
         const std::string text = test::utf8_from_utf16le(test::read_bytes(only_backup(sandbox)).substr(2));
         EXPECT_NE(text.find("Key0]\r\n\"small\"=hex:78\r\n\r\n"), std::string::npos);
     }
+}
+
+// Value entries as a user may write them in Notepad: each value is saved
+// exactly in the view's real key, checked afterwards, and a key that the
+// registry editor makes for a section is removed again when left empty.
+TEST(Backup, SavesAndChecksTheListedValuesAndRemovesTheKeysMadeForThem)
+{
+    test::Sandbox sandbox;
+    const auto registry = sandbox.root / "registry";
+    const auto software = registry / "HKEY_LOCAL_MACHINE/SOFTWARE/WOW6432Node";
+    test::set_value(software / "Run", "Fernwick", 1, test::utf16le(std::string("C:\\f.exe", 9)));
+    test::set_value(software / "Run", "", 4, bytes_of({7, 0, 0, 0}));
+    test::set_value(software / "Run", "Stays \"here\"", 3, "x");
+    test::set_value(software / "Run", "Neighbour", 3, "n");
+    test::write_bytes(sandbox.temp / "morvane.reg",
+                      test::crlf_lines({"Windows Registry Editor Version 5.00", "", "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Run]",
+                                        "\"Fernwick\"=-", "  @ = -", "\"Stays \\\"here\\\"\"=-", "\"Absent\"=-",
+                                        "\"Neighbour\"=\"set, not deleted\"", "",
+                                        "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Made]", "\"v\"=-"}));
+    std::filesystem::create_directories(sandbox.root / "AppData");
+    const test::Outcome outcome = test::run_isolated(sandbox, [&] {
+        setenv("MORVANE_REGISTRY_DIR", registry.c_str(), 1);
+        setenv("MORVANE_LOCAL_APPDATA_DIR", (sandbox.root / "AppData").c_str(), 1);
+        std::snprintf(script_path, sizeof script_path, "%s", (sandbox.temp / "morvane.reg").c_str());
+        back_up_listed_keys();
+        // What the registry editor does with the script.
+        std::filesystem::remove(test::value_path(software / "Run", "Fernwick"));
+        std::filesystem::remove(test::value_path(software / "Run", ""));
+        std::filesystem::create_directories(software / "Made");
+        report_cleaning(true);
+    });
+    const std::string backup = only_backup(sandbox).string();
+    EXPECT_EQ(outcome.output,
+              message("Cleaning finished.\n\nListed keys: 0\nGone: 0\nAlready absent: 0\nStill there: 0\n\n"
+                      "Listed values: 5\nGone: 2\nAlready absent: 2\nStill there: 1\n"
+                      "HKEY_LOCAL_MACHINE\\SOFTWARE\\Run : \"Stays \"here\"\"\n\nBackup: " +
+                      (sandbox.root / "AppData").string() + "\\Morvane\\Backups\\" +
+                      only_backup(sandbox).filename().string() + "\nOpening the backup restores the deleted keys."));
+    EXPECT_FALSE(std::filesystem::exists(software / "Made"));
+    const std::string text = test::utf8_from_utf16le(test::read_bytes(backup).substr(2));
+    const std::string section = "\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\WOW6432Node\\Run]\r\n";
+    EXPECT_EQ(text, test::script_header.substr(0, 38) + section + "\"Fernwick\"=\"C:\\\\f.exe\"\r\n" + section +
+                        "@=dword:00000007\r\n" + section + "\"Stays \\\"here\\\"\"=hex:78\r\n\r\n");
 }
 
 TEST(Backup, NamesTheKeysStillThereWhenTheEditorCannotStart)

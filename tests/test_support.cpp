@@ -115,20 +115,23 @@ Outcome run_isolated(const Sandbox& sandbox, const std::function<void()>& body, 
     return outcome;
 }
 
-// A value in the stand-in's registry: a file named 'v' and the hex of the
-// UTF-16LE name, holding the type (little-endian) and the data.
-void set_value(const std::filesystem::path& key, const std::string& name, std::uint32_t type, const std::string& data)
+std::filesystem::path value_path(const std::filesystem::path& key, const std::string& name)
 {
-    std::filesystem::create_directories(key);
     std::string file = "v";
-    for (const unsigned char byte : test::utf16le(name)) {
+    for (const unsigned char byte : utf16le(name)) {
         file += "0123456789abcdef"[byte >> 4];
         file += "0123456789abcdef"[byte & 15];
     }
+    return key / file;
+}
+
+void set_value(const std::filesystem::path& key, const std::string& name, std::uint32_t type, const std::string& data)
+{
+    std::filesystem::create_directories(key);
     std::string bytes(4, '\0');
     for (int i = 0; i < 4; ++i)
         bytes[i] = static_cast<char>(type >> (8 * i));
-    test::write_bytes(key / file, bytes + data);
+    write_bytes(value_path(key, name), bytes + data);
 }
 
 std::string message(const std::string& text)

@@ -46,7 +46,10 @@ struct Outcome {
 // call do not touch the test.
 Outcome run_isolated(const Sandbox& sandbox, const std::function<void()>& body, const std::string& input = "");
 
-// A value in the native stand-in's registry, under the key's directory.
+// A value in the native stand-in's registry, under the key's directory: a
+// file named 'v' and the hex of its UTF-16LE name, holding the type
+// (little-endian) and the data.
+std::filesystem::path value_path(const std::filesystem::path& key, const std::string& name);
 void set_value(const std::filesystem::path& key, const std::string& name, std::uint32_t type, const std::string& data);
 
 // The text the program shows for a plain message.

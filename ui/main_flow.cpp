@@ -76,12 +76,16 @@ int main_flow()
     else if (kept_key_count > 1)
         std::snprintf(kept, sizeof kept, "%d more are kept: they hold Windows' own state (see morvane.reg).\n",
                       kept_key_count);
-    char question[320];
+    char values[96] = "";
+    if (value_count > 0)
+        std::snprintf(values, sizeof values, "%d value(s) added under keys that were already there go too.\n",
+                      value_count);
+    char question[384];
     std::snprintf(question, sizeof question,
-                  "%d registry key(s) found parsing report.\n%s\n"
+                  "%d registry key(s) found parsing report.\n%s%s\n"
                   "CONTINUE WITH CLEANING?\n"
                   "Warning: if you are editing 'morvane.reg', close it NOW.",
-                  key_count, kept);
+                  key_count, values, kept);
     if (prompt_user(question, style_ok_cancel) != button_ok)
         return 0;
     back_up_listed_keys();
