@@ -31,7 +31,10 @@ has_key() { key_exists "$1" $(view_of "$1"); }
 
 crlf() { printf '%s\r\n' "$@"; }
 to_utf16() { iconv -f UTF-8 -t UTF-16LE; }
+# The values section of the reports: a value that is not there.
+report_values=('HKLM\SOFTWARE\MorvaneTest\Sibling\Value: 1')
 # A report in RegShot's layout, titled $1, whose added section lists $2...
+# and whose values section lists report_values.
 write_report() {
   local title=$1
   shift
@@ -40,10 +43,11 @@ write_report() {
        '----------------------------------' "Keys added: $(($# + 2))" '----------------------------------'
   crlf "$@"
   crlf 'HKCU\Software\Decoy\HKLM\SOFTWARE\MorvaneUnrelated' 'HKCU\Software\MorvaneTest\Keep' ''
-  crlf '----------------------------------' 'Values added: 1' '----------------------------------' \
-       'HKLM\SOFTWARE\MorvaneTest\Sibling\Value: 1' ''
+  crlf '----------------------------------' "Values added: ${#report_values[@]}" '----------------------------------' \
+       "${report_values[@]}" ''
 }
-# The script those keys give, as an ANSI report would.
+# The script those keys give, as an ANSI report would, with the comment
+# that the value that is not there gets.
 write_script() {
   local key
   crlf 'Windows Registry Editor Version 5.00' ''
@@ -51,6 +55,8 @@ write_script() {
     key=${key/#HKLM\\/HKEY_LOCAL_MACHINE\\}
     crlf "[-${key/#HKU\\/HKEY_USERS\\}]"
   done
+  crlf '' '; Values added under keys that were already there' ''
+  crlf "; No entry, no such value in the registry now: ${report_values[0]}"
 }
 report=$WORK/prefix/drive_c/report.txt
 write_report 'Regshot 1.9.0 x64 ANSI' "${added[@]}" >"$report"
@@ -296,12 +302,61 @@ safe_by_default() {
     crlf "[-HKEY_USERS\\$USER_SID\\Software\\MorvaneSafe\\App]"
     crlf "; Kept: Windows' own state (Windows' caches of what the user did). $reason"
     crlf ";[-HKEY_USERS\\$USER_SID\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\UserAssist\\{MorvaneSafe}\\Count]"
+    crlf '' '; Values added under keys that were already there' ''
+    crlf "; No entry, no such value in the registry now: ${report_values[0]}"
   } >"$WORK/expected-safe.reg"
   cmp "$script" "$WORK/expected-safe.reg" || die "morvane.reg does not show the kept keys as expected"
   unset MORVANE_KEEP_SERVER
   kill "$keeper" 2>/dev/null || true
   wait "$keeper" 2>/dev/null || true
   reg delete 'HKLM\SYSTEM\CurrentControlSet\Enum\MorvaneSafe' /reg:64 /f || true
+}
+
+# Values that an installation added under the Run key, which was there
+# before, in view $2 of a report titled $1: they go, with the key it added,
+# while their neighbour and the same name in the other view ($3) stay; the
+# backup brings them back exactly.
+values_round_trip() {
+  local title=$1 view=$2 other=$3 run='HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Run' added_key name
+  added_key='HKLM\SOFTWARE\MorvaneValues'
+  reg_add "$run" /v MorvaneApp /d 'C:\Program Files\Morvane Test\app.exe' "/reg:$view" /f
+  reg_add "$run" /v 'Odd\Name: 1' /t REG_DWORD /d 5 "/reg:$view" /f
+  reg_add "$run" /v MorvaneNeighbour /d stays "/reg:$view" /f
+  reg_add "$run" /v MorvaneApp /d 'the other view' "/reg:$other" /f
+  reg export "$run" 'C:\run-before.reg' "/reg:$view" /y || die "cannot export the Run key"
+  reg_add "$added_key" "/reg:$view" /f
+  local report_values=("$run\\MorvaneApp: \"C:\\Program Files\\Morvane Test\\app.exe\"" "$run\\Odd\\Name: 1: 0x00000005")
+  write_report "$title" "$added_key" >"$WORK/prefix/drive_c/values.txt"
+  morvane_start "$run_dir"
+  expect_message "$TAGS_MISSING" Return
+  answer_dialog 'C:\values.txt'
+  expect_message "$EDIT" n
+  expect_message "$(cleaning 1 '2 value(s) added under keys that were already there go too.\n')" Return
+  expect_result 1 1 0 0
+  [[ $SHOWN == *'\n\nListed values: 2\nGone: 2\nAlready absent: 0\nStill there: 0\n\n'* ]] ||
+    die "message '$SHOWN' does not count the values as gone"
+  morvane_expect_exit 0
+  ! key_exists "$added_key" "/reg:$view" || die "the added key is still there"
+  ! key_exists "$run" /v MorvaneApp "/reg:$view" || die "the added value is still there"
+  ! key_exists "$run" /v 'Odd\Name: 1' "/reg:$view" || die "the value named with ': ' is still there"
+  key_exists "$run" /v MorvaneNeighbour "/reg:$view" || die "the neighbouring value is gone"
+  key_exists "$run" /v MorvaneApp "/reg:$other" || die "the other view's value is gone"
+  reg import "$BACKUP_WINDOWS" /reg:64 || die "reg import of the backup failed"
+  reg export "$run" 'C:\run-after.reg' "/reg:$view" /y || die "cannot export the restored Run key"
+  cmp "$WORK/prefix/drive_c/run-before.reg" "$WORK/prefix/drive_c/run-after.reg" || die "the restored values differ"
+  key_exists "$added_key" "/reg:$view" || die "the backup does not restore the added key"
+  reg delete "$added_key" "/reg:$view" /f || true
+  for name in MorvaneApp 'Odd\Name: 1' MorvaneNeighbour; do reg delete "$run" /v "$name" "/reg:$view" /f || true; done
+  reg delete "$run" /v MorvaneApp "/reg:$other" /f || true
+}
+
+values_x64() { values_round_trip 'Regshot 1.9.0 x64 ANSI' 64 32; }
+values_x86() {
+  if host_runs_32bit; then
+    values_round_trip 'Regshot 1.9.0 x86 ANSI' 32 64
+  else
+    echo "   ($(host_describe): Wine's 32-bit registry editor cannot start, so no x86 report is cleaned)"
+  fi
 }
 
 cancel_dialog() {
@@ -346,6 +401,8 @@ for build in "${builds[@]}"; do
   reg_add 'HKCU\Environment' /v TMP /d "$temp_dir" /f
   scenario "$build: clean after confirmation" clean_run
   scenario "$build: hives and Windows' own state are kept" safe_by_default
+  scenario "$build: values added under an existing key, x64 report" values_x64
+  scenario "$build: values added under an existing key, x86 report" values_x86
   scenario "$build: cancel in the open-file dialog" cancel_dialog
   scenario "$build: cancel on the confirmation" cancel_cleaning
   scenario "$build: temporary directory with a space" temp_with_space
