@@ -113,7 +113,8 @@ void report_cleaning(bool editor_ran)
         std::snprintf(backup, sizeof backup,
                       "No backup was written: none of the listed keys was there when it was taken.");
     else if (backup_path[0] != '\0')
-        std::snprintf(backup, sizeof backup, "Backup: %s\nOpening the backup restores the deleted keys.", backup_path);
+        std::snprintf(backup, sizeof backup, "Backup: %s\nOpening the backup restores the deleted keys%s.", backup_path,
+                      values.listed > 0 ? " and values" : "");
     else
         std::snprintf(backup, sizeof backup, "No backup was written.");
     std::snprintf(result_text, sizeof result_text, "%s\n\n",

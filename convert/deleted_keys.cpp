@@ -62,15 +62,17 @@ void remember_deleted_key(bool under_users, std::string_view path)
     ++key_count;
 }
 
-bool deleted_with_a_key(bool under_users, std::string_view path)
+bool deleted_with_a_key(bool under_users, std::string_view text)
 {
     if (overflowed)
         return true;
+    if (key_count == 0)
+        return false;
     std::uint64_t hash = start(under_users);
-    for (const char c : path) {
+    for (const char c : text) {
         if (c == '\\' && *slot_of(hash) != 0)
             return true;
         hash = step(hash, c);
     }
-    return *slot_of(hash) != 0;
+    return false;
 }

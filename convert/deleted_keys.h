@@ -8,6 +8,7 @@ void forget_deleted_keys();
 // `path` is below HKEY_USERS (`under_users`) or HKEY_LOCAL_MACHINE, without
 // a leading backslash, as the report writes it.
 void remember_deleted_key(bool under_users, std::string_view path);
-// True when the key, or a key above it, is deleted; also when too many keys
-// were listed to remember them all.
-bool deleted_with_a_key(bool under_users, std::string_view path);
+// True when `text` up to one of its backslashes names a deleted key: a value
+// line's value then goes with that key. Also when too many keys were listed
+// to remember them all.
+bool deleted_with_a_key(bool under_users, std::string_view text);

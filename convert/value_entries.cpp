@@ -286,8 +286,13 @@ void write_value_entry_for(const ReportLine& line)
     const RootName* root = root_of(key);
     if (root == nullptr || !line.whole)
         return;
-    const std::uint32_t length = units_of(line);
+    // A value under a deleted key goes with it: no need to ask the registry,
+    // where the key may already be gone. (Its name could, in theory, hold
+    // the rest of the deleted key's name, under a key above it.)
     const auto path = static_cast<std::uint32_t>(key - line.text + root->written_in_report.size() + 1);
+    if (deleted_with_a_key(root->users, {line.text + path, line.bytes - path}))
+        return;
+    const std::uint32_t length = units_of(line);
     const RegistryRoot registry_root = root->users ? RegistryRoot::users : RegistryRoot::local_machine;
     Split split{};
     switch (length == 0 ? Resolution::unreadable : resolve(registry_root, path, length, split)) {
@@ -301,8 +306,6 @@ void write_value_entry_for(const ReportLine& line)
         return write_comment("the registry cannot tell which value it names", length);
     }
     const std::string_view key_name = key_text_of(path, split.key_end);
-    if (deleted_with_a_key(root->users, key_name))
-        return;
     begin_values();
     const KeyVerdict verdict = classify_listed_key(root->users, key_name);
     if (verdict.reason != KeptReason::none) {

@@ -392,7 +392,7 @@ TEST(Backup, SavesAndChecksTheListedValuesAndRemovesTheKeysMadeForThem)
                       "Listed values: 5\nGone: 2\nAlready absent: 2\nStill there: 1\n"
                       "HKEY_LOCAL_MACHINE\\SOFTWARE\\Run : \"Stays \"here\"\"\n\nBackup: " +
                       (sandbox.root / "AppData").string() + "\\Morvane\\Backups\\" +
-                      only_backup(sandbox).filename().string() + "\nOpening the backup restores the deleted keys."));
+                      only_backup(sandbox).filename().string() + "\nOpening the backup restores the deleted keys and values."));
     EXPECT_FALSE(std::filesystem::exists(software / "Made"));
     const std::string text = test::utf8_from_utf16le(test::read_bytes(backup).substr(2));
     const std::string section = "\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\WOW6432Node\\Run]\r\n";

@@ -88,7 +88,7 @@ done
 # Unix path is left in BACKUP).
 expect_result() {
   next_message
-  local pattern='^Cleaning finished\.\\n\\nListed keys: '"$1"'\\nGone: '"$2"'\\nAlready absent: '"$3"'\\nStill there: '"$4"'\\n(.*\\n)?\\nBackup: (.*)\\nOpening the backup restores the deleted keys\.$'
+  local pattern='^Cleaning finished\.\\n\\nListed keys: '"$1"'\\nGone: '"$2"'\\nAlready absent: '"$3"'\\nStill there: '"$4"'\\n(.*\\n)?\\nBackup: (.*)\\nOpening the backup restores the deleted keys( and values)?\.$'
   [[ $SHOWN =~ $pattern ]] || die "message '$SHOWN', expected the counts $*"
   local path
   path=$(sed 's/\\\\/\\/g' <<<"${BASH_REMATCH[2]}")
