@@ -12,5 +12,6 @@ BEGIN {
             printf "HKU\\S-1-5-21-1004336348-1177238915-682003330-1001\\Software\\Classes\\CLSID\\{%08X-%04X}\r\n", i, int(rand() * 65536)
     }
     printf "\r\n----------------------------------\r\nValues added: 1\r\n----------------------------------\r\n"
-    printf "HKLM\\SOFTWARE\\Vendor0\\Version: \"1.0\"\r\n\r\n"
+    # Under the first key listed, so that it goes with that key.
+    printf "HKLM\\SOFTWARE\\Vendor0\\Product 0\\Components\\00000000\\Version: \"1.0\"\r\n\r\n"
 }
