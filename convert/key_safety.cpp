@@ -78,6 +78,11 @@ bool is_control_set(std::string_view name)
 }
 
 constexpr std::size_t scope_count = 5;
+const std::span<const StateLocation> scoped_locations[scope_count] = {
+    windows_state_in(StateScope::machine),      windows_state_in(StateScope::machine_software),
+    windows_state_in(StateScope::control_set),  windows_state_in(StateScope::user_software),
+    windows_state_in(StateScope::user_classes),
+};
 
 // The key's name below each scope's key, in up to two spellings (as the
 // 64-bit view names it, and through WOW6432Node); absent where it does not
@@ -128,20 +133,25 @@ void forget_listed_hives()
 KeyVerdict classify_listed_key(bool under_users, std::string_view path)
 {
     const std::string_view hive = first_name(path);
-    const std::uint64_t hash = hive_hash(under_users, hive);
     if (hive.size() == path.size()) {
+        const std::uint64_t hash = hive_hash(under_users, hive);
         if (!hive_listed(hash))
             listed_hives[listed_hive_count++] = hash;
         return {KeptReason::hive_root, {}};
     }
-    if (hive_listed(hash))
+    if (listed_hive_count > 0 && hive_listed(hive_hash(under_users, hive)))
         return {KeptReason::in_loaded_hive, {}};
     ScopedNames names{};
     scope_names(under_users, path, names);
-    for (const StateLocation& location : windows_state_locations) {
-        for (std::string_view name : names[static_cast<std::size_t>(location.scope)]) {
-            if (name.data() != nullptr && strip_key(name, location.path))
-                return {KeptReason::windows_state, location.kind};
+    for (std::size_t scope = 0; scope < scope_count; ++scope) {
+        for (std::string_view name : names[scope]) {
+            if (name.empty())
+                continue;
+            for (const StateLocation& location : scoped_locations[scope]) {
+                // Most keys differ from every location in their first letter.
+                if (upper(name[0]) == upper(location.path[0]) && strip_key(name, location.path))
+                    return {KeptReason::windows_state, location.kind};
+            }
         }
     }
     return {KeptReason::none, {}};

@@ -6,7 +6,10 @@
 // associations, services and drivers under Services\<name>, Windows
 // Installer's records of a product, and classic event sources under
 // Services\EventLog, which installers register for their own programs.
+// The lines are grouped by what they lie below, for the look-up.
 #include "convert/windows_state.h"
+
+#include <algorithm>
 
 namespace {
 
@@ -21,9 +24,32 @@ constexpr std::string_view defender = "Windows Defender";
 constexpr std::string_view caches = "Windows' caches of what the user did";
 
 constexpr StateLocation locations[] = {
+    // HKEY_LOCAL_MACHINE
     {machine, "HARDWARE", devices},
     {machine, "SYSTEM\\DriverDatabase", devices},
     {machine, "DRIVERS", devices},
+    {machine, "COMPONENTS", servicing},
+    {machine, "SYSTEM\\WaaS", servicing},
+
+    // HKEY_LOCAL_MACHINE\SOFTWARE, in either view
+    {machine_software, "Microsoft\\Windows Portable Devices", devices},
+    {machine_software, "Microsoft\\Device Association Framework", devices},
+    {machine_software, "Microsoft\\Windows\\CurrentVersion\\Component Based Servicing", servicing},
+    {machine_software, "Microsoft\\Windows\\CurrentVersion\\SideBySide", servicing},
+    {machine_software, "Microsoft\\Windows\\CurrentVersion\\WindowsUpdate", servicing},
+    {machine_software, "Microsoft\\Windows\\CurrentVersion\\WaaSAssessment", servicing},
+    {machine_software, "Microsoft\\SystemCertificates\\AuthRoot", certificates},
+    {machine_software, "Microsoft\\SystemCertificates\\Disallowed", certificates},
+    {machine_software, "Microsoft\\Windows NT\\CurrentVersion\\NetworkList", network},
+    {machine_software, "Microsoft\\Windows NT\\CurrentVersion\\NetworkCards", network},
+    {machine_software, "Microsoft\\WlanSvc", network},
+    {machine_software, "Microsoft\\Windows\\CurrentVersion\\WINEVT", events},
+    {machine_software, "Microsoft\\Tracing", events},
+    {machine_software, "Microsoft\\Windows NT\\CurrentVersion\\Tracing", events},
+    {machine_software, "Microsoft\\Windows Defender", defender},
+    {machine_software, "Microsoft\\Windows Advanced Threat Protection", defender},
+
+    // HKEY_LOCAL_MACHINE\SYSTEM\CurrentControlSet, as any ControlSetNNN
     {control_set, "Enum", devices},
     {control_set, "Control\\Class", devices},
     {control_set, "Control\\DeviceClasses", devices},
@@ -31,24 +57,6 @@ constexpr StateLocation locations[] = {
     {control_set, "Control\\DeviceMigration", devices},
     {control_set, "Control\\usbflags", devices},
     {control_set, "Control\\MediaProperties", devices},
-    {machine_software, "Microsoft\\Windows Portable Devices", devices},
-    {machine_software, "Microsoft\\Device Association Framework", devices},
-
-    {machine, "COMPONENTS", servicing},
-    {machine_software, "Microsoft\\Windows\\CurrentVersion\\Component Based Servicing", servicing},
-    {machine_software, "Microsoft\\Windows\\CurrentVersion\\SideBySide", servicing},
-    {machine_software, "Microsoft\\Windows\\CurrentVersion\\WindowsUpdate", servicing},
-    {machine_software, "Microsoft\\Windows\\CurrentVersion\\WaaSAssessment", servicing},
-    {machine, "SYSTEM\\WaaS", servicing},
-
-    {machine_software, "Microsoft\\SystemCertificates\\AuthRoot", certificates},
-    {machine_software, "Microsoft\\SystemCertificates\\Disallowed", certificates},
-    {user_software, "Microsoft\\SystemCertificates\\AuthRoot", certificates},
-    {user_software, "Microsoft\\SystemCertificates\\Disallowed", certificates},
-
-    {machine_software, "Microsoft\\Windows NT\\CurrentVersion\\NetworkList", network},
-    {machine_software, "Microsoft\\Windows NT\\CurrentVersion\\NetworkCards", network},
-    {machine_software, "Microsoft\\WlanSvc", network},
     {control_set, "Control\\Network", network},
     {control_set, "Control\\NetworkSetup2", network},
     {control_set, "Control\\Nsi", network},
@@ -56,19 +64,13 @@ constexpr StateLocation locations[] = {
     {control_set, "Services\\Tcpip6\\Parameters\\Interfaces", network},
     {control_set, "Services\\NetBT\\Parameters\\Interfaces", network},
     {control_set, "Services\\iphlpsvc", network},
-
-    {machine_software, "Microsoft\\Windows\\CurrentVersion\\WINEVT", events},
-    {machine_software, "Microsoft\\Tracing", events},
-    {machine_software, "Microsoft\\Windows NT\\CurrentVersion\\Tracing", events},
     {control_set, "Control\\WMI\\Autologger", events},
     {control_set, "Control\\WMI\\GlobalLogger", events},
+    {control_set, "Services\\bam\\State\\UserSettings", caches},
 
-    {machine_software, "Microsoft\\Windows Defender", defender},
-    {machine_software, "Microsoft\\Windows Advanced Threat Protection", defender},
-
-    {user_classes, "Local Settings\\MuiCache", caches},
-    {user_classes, "Local Settings\\MrtCache", caches},
-    {user_classes, "Local Settings\\Software\\Microsoft\\Windows\\Shell", caches},
+    // HKEY_USERS\<user>\Software, in either view
+    {user_software, "Microsoft\\SystemCertificates\\AuthRoot", certificates},
+    {user_software, "Microsoft\\SystemCertificates\\Disallowed", certificates},
     {user_software, "Microsoft\\Windows\\Shell\\BagMRU", caches},
     {user_software, "Microsoft\\Windows\\Shell\\Bags", caches},
     {user_software, "Microsoft\\Windows\\ShellNoRoam", caches},
@@ -82,9 +84,25 @@ constexpr StateLocation locations[] = {
     {user_software, "Microsoft\\Windows\\CurrentVersion\\Explorer\\MountPoints2", caches},
     {user_software, "Microsoft\\Windows\\CurrentVersion\\Explorer\\SessionInfo", caches},
     {user_software, "Microsoft\\Windows NT\\CurrentVersion\\AppCompatFlags\\Compatibility Assistant", caches},
-    {control_set, "Services\\bam\\State\\UserSettings", caches},
+
+    // HKEY_USERS\<user>_Classes, also seen as HKEY_USERS\<user>\Software\Classes
+    {user_classes, "Local Settings\\MuiCache", caches},
+    {user_classes, "Local Settings\\MrtCache", caches},
+    {user_classes, "Local Settings\\Software\\Microsoft\\Windows\\Shell", caches},
 };
+
+static_assert(std::is_sorted(std::begin(locations), std::end(locations),
+                             [](const StateLocation& a, const StateLocation& b) { return a.scope < b.scope; }),
+              "the look-up takes the lines of one scope together");
 
 }  // namespace
 
 const std::span<const StateLocation> windows_state_locations{locations};
+
+std::span<const StateLocation> windows_state_in(StateScope scope)
+{
+    const auto [first, last] =
+        std::equal_range(std::begin(locations), std::end(locations), StateLocation{scope, {}, {}},
+                         [](const StateLocation& a, const StateLocation& b) { return a.scope < b.scope; });
+    return {first, last};
+}

@@ -21,3 +21,5 @@ struct StateLocation {
 };
 
 extern const std::span<const StateLocation> windows_state_locations;
+// The locations below one scope's key.
+std::span<const StateLocation> windows_state_in(StateScope scope);
