@@ -10,6 +10,7 @@
 #include "backup/key_names.h"
 #include "backup/script_entries.h"
 #include "state/state.h"
+#include "ui/progress.h"
 
 namespace {
 
@@ -101,7 +102,12 @@ void set_bit(std::uint8_t* bits, std::uint32_t tracked, std::int32_t index)
 void find_listed_keys()
 {
     ScriptEntry entry;
+    std::uint32_t done = 0;
     for (std::int32_t index = -1; next_script_entry(entry);) {
+        if (!advance_progress(CleaningStep::finding, done++)) {
+            backup_cancelled = true;
+            return;
+        }
         if (entry.value)
             continue;
         ++index;
@@ -123,6 +129,7 @@ void find_listed_keys()
         remember_key_name(key);
         close_registry_key(key);
     }
+    advance_progress(CleaningStep::finding, done);
 }
 
 std::uint32_t saved_count;
@@ -167,7 +174,12 @@ void save_listed_keys()
 {
     ScriptEntry entry;
     std::int32_t value_index = -1;
+    std::uint32_t done = 0;
     for (std::int32_t index = -1; next_script_entry(entry);) {
+        if (!advance_progress(CleaningStep::saving, done++)) {
+            backup_cancelled = true;
+            return;
+        }
         if (entry.value) {
             save_listed_value(entry, ++value_index);
             continue;
@@ -186,6 +198,7 @@ void save_listed_keys()
         }
         close_registry_key(key);
     }
+    advance_progress(CleaningStep::saving, done);
 }
 
 }  // namespace
@@ -245,8 +258,9 @@ void back_up_listed_keys()
     write_backup_header();
     forget_key_names();
     saved_count = 0;
+    backup_cancelled = false;
     for (void (*pass)() : {find_listed_keys, save_listed_keys}) {
-        if (!open_script_entries())
+        if (backup_cancelled || !open_script_entries())
             break;
         pass();
         close_script_entries();
@@ -259,7 +273,7 @@ void back_up_listed_keys()
     }
     backup_file = invalid_file;
     // A file that restores nothing would only suggest that something was saved.
-    backup_empty = saved_count == 0 && backup_problem_count == 0;
+    backup_empty = saved_count == 0 && (backup_problem_count == 0 || backup_cancelled);
     if (backup_empty) {
         delete_file(backup_path);
         backup_path[0] = '\0';

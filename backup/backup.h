@@ -34,3 +34,5 @@ bool value_exists(RegistryKey key, const char16_t* name);
 // After the registry editor ran (or could not start), checks each listed key
 // again and tells the user what became of them, and where the backup is.
 void report_cleaning(bool editor_ran);
+// Tells the user that cancelling the backup deleted nothing, and what it kept.
+void report_cancelled();

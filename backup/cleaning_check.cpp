@@ -6,6 +6,7 @@
 #include "backup/backup.h"
 #include "backup/script_entries.h"
 #include "state/state.h"
+#include "ui/progress.h"
 
 namespace {
 
@@ -100,10 +101,14 @@ void report_cleaning(bool editor_ran)
 {
     if (open_script_entries()) {
         ScriptEntry entry;
-        while (next_script_entry(entry))
+        while (next_script_entry(entry)) {
+            advance_progress(CleaningStep::checking, static_cast<std::uint32_t>(keys.listed + values.listed));
             check_entry(entry, entry.value ? values.listed : keys.listed);
+        }
         close_script_entries();
+        advance_progress(CleaningStep::checking, static_cast<std::uint32_t>(keys.listed + values.listed));
     }
+    end_progress();
     char backup[path_size + 128];
     if (backup_empty && keys.gone + values.gone == 0)
         std::snprintf(backup, sizeof backup,
@@ -125,4 +130,19 @@ void report_cleaning(bool editor_ran)
     const std::size_t used = std::strlen(result_text);
     std::snprintf(result_text + used, sizeof result_text - used, "\n%s", backup);
     prompt_user(result_text, style_plain);
+}
+
+void report_cancelled()
+{
+    char text[path_size + 160];
+    if (backup_path[0] != '\0')
+        std::snprintf(text, sizeof text,
+                      "Cleaning cancelled: nothing was deleted.\n\nWhat was saved before you cancelled is in the "
+                      "backup:\n%s",
+                      backup_path);
+    else
+        std::snprintf(text, sizeof text,
+                      "Cleaning cancelled: nothing was deleted.\n\nNothing had been saved yet, so no backup was "
+                      "written.");
+    prompt_user(text, style_plain);
 }

@@ -80,6 +80,19 @@ bool run_program_to_end(const char* command_line, ShowMode show);
 
 [[noreturn]] void end_process(int status);
 
+// A small window under the program's caption that shows how far a long
+// step has come: a line of text, a bar and a Cancel button. It appears only
+// once the step has taken a moment, so that a quick one shows nothing, and
+// stays answering while run_program_to_end waits.
+void open_progress_window();
+// The line, and `done` of `total` on the bar (total 0: a bar that only shows
+// that something goes on); Cancel is offered only when `cancellable`.
+void show_progress(const char* text, std::uint32_t done, std::uint32_t total, bool cancellable);
+// Answers the window's messages now and then; true once the user chose
+// Cancel while it was offered.
+bool progress_cancelled();
+void close_progress_window();
+
 // The registry, with key and value names in UTF-16.
 enum class RegistryRoot : std::uint8_t { classes_root, current_user, local_machine, users, current_config };
 // The registry that 32-bit programs see on 64-bit Windows, or the 64-bit one;

@@ -155,6 +155,8 @@ void start_program(const char* command_line, ShowMode show)
     WinExec(command_line, static_cast<UINT>(show));
 }
 
+void wait_answering(HANDLE process);
+
 bool run_program_to_end(const char* command_line, ShowMode show)
 {
     char line[2 * MAX_PATH + 64];
@@ -174,7 +176,7 @@ bool run_program_to_end(const char* command_line, ShowMode show)
         Wow64RevertWow64FsRedirection(redirection);
     if (!started)
         return false;
-    WaitForSingleObject(process.hProcess, INFINITE);
+    wait_answering(process.hProcess);
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
     return true;

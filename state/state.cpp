@@ -26,6 +26,7 @@ FileHandle backup_file = invalid_file;
 char backup_problems[max_backup_problems_shown * 192 + 1];
 std::uint32_t backup_problem_count;
 bool backup_empty;
+bool backup_cancelled;
 std::uint8_t key_existed[max_listed_keys_tracked / 8];
 std::uint8_t value_existed[max_listed_values_tracked / 8];
 std::uint8_t value_key_absent[max_listed_values_tracked / 8];

@@ -67,6 +67,8 @@ extern char backup_problems[max_backup_problems_shown * 192 + 1];
 extern std::uint32_t backup_problem_count;
 // None of the listed keys was there to save, so no backup file was kept.
 extern bool backup_empty;
+// The user chose Cancel while the backup was being written.
+extern bool backup_cancelled;
 // A bit for each listed key, in the script's order: it existed before
 // cleaning.
 extern std::uint8_t key_existed[max_listed_keys_tracked / 8];

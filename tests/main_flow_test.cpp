@@ -309,9 +309,20 @@ TEST(Backup, SavesEachListedTreeOnceWithEveryValueExactly)
         test::set_value(fernwick / "Key0", value.name, value.type, value.data);
     test::set_value(fernwick / "Key1/Sub/Deeper", "", 1, test::utf16le(std::string("deep", 5)));
 
-    const ProgramRun run = run_program(sandbox, (sandbox.work / "report.txt").string() + "\nno\nok\n", 1);
+    const auto progress = sandbox.root / "progress.log";
+    const ProgramRun run = run_program(sandbox, (sandbox.work / "report.txt").string() + "\nno\nok\n", 1, sandbox.temp,
+                                       "", true, "MORVANE_PROGRESS_LOG='" + progress.string() + "'");
     EXPECT_EQ(run.output, tags_not_found + dialog + edit_question + cleaning_question("4") +
                               cleaning_result(sandbox, "Listed keys: 4\nGone: 3\nAlready absent: 1\nStill there: 0\n"));
+    std::string steps = "open\n";
+    for (const char* step : {"Looking for the listed keys", "Saving the backup"}) {
+        for (int done = 0; done <= 4; ++done)
+            steps += step + (": " + std::to_string(done)) + " of 4 keys [" + std::to_string(done) + "/4, Cancel]\n";
+    }
+    steps += "The registry editor is deleting the keys. [0/0]\n";
+    for (int done = 0; done <= 4; ++done)
+        steps += "Checking what became of them: " + std::to_string(done) + " of 4 keys [" + std::to_string(done) + "/4]\n";
+    EXPECT_EQ(test::read_bytes(progress), steps + "close\n");
     EXPECT_TRUE(std::filesystem::exists(fernwick / "Key2"));
     EXPECT_FALSE(std::filesystem::exists(fernwick / "Key1"));
 
@@ -398,6 +409,35 @@ TEST(Backup, SavesAndChecksTheListedValuesAndRemovesTheKeysMadeForThem)
     const std::string section = "\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\WOW6432Node\\Run]\r\n";
     EXPECT_EQ(text, test::script_header.substr(0, 38) + section + "\"Fernwick\"=\"C:\\\\f.exe\"\r\n" + section +
                         "@=dword:00000007\r\n" + section + "\"Stays \\\"here\\\"\"=hex:78\r\n\r\n");
+}
+
+// Cancel while the backup is written: nothing is deleted, and what was saved
+// by then stays, or no file at all.
+TEST(Backup, CancelDeletesNothingAndKeepsWhatWasSaved)
+{
+    for (const int cancel_after : {1, 7}) {
+        test::Sandbox sandbox;
+        const auto fernwick = make_listed_keys(sandbox);
+        const ProgramRun run =
+            run_program(sandbox, (sandbox.work / "report.txt").string() + "\nno\nok\n", 0, sandbox.temp, "", true,
+                        "MORVANE_PROGRESS_CANCEL=" + std::to_string(cancel_after));
+        const std::string cancelled = tags_not_found + dialog + edit_question + cleaning_question("4") +
+                                      caption + "Cleaning cancelled: nothing was deleted.\n\n";
+        EXPECT_EQ(run.started, "");
+        EXPECT_TRUE(std::filesystem::exists(fernwick / "Key0") && std::filesystem::exists(fernwick / "Key1/Sub"));
+        if (cancel_after == 1) {
+            EXPECT_EQ(run.output, cancelled + "Nothing had been saved yet, so no backup was written.\n");
+            EXPECT_TRUE(std::filesystem::is_empty(sandbox.root / "AppData/Morvane/Backups"));
+            continue;
+        }
+        const auto backup = only_backup(sandbox);
+        EXPECT_EQ(run.output, cancelled + "What was saved before you cancelled is in the backup:\n" +
+                                  (sandbox.root / "AppData").string() + "\\Morvane\\Backups\\" +
+                                  backup.filename().string() + "\n");
+        const std::string text = test::utf8_from_utf16le(test::read_bytes(backup).substr(2));
+        EXPECT_NE(text.find("\\Fernwick\\Key0]"), std::string::npos);
+        EXPECT_EQ(text.find("\\Fernwick\\Key1]"), std::string::npos);
+    }
 }
 
 TEST(Backup, NamesTheKeysStillThereWhenTheEditorCannotStart)

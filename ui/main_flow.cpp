@@ -8,6 +8,7 @@
 #include "convert/cleaning_script.h"
 #include "convert/tag_list.h"
 #include "state/state.h"
+#include "ui/progress.h"
 #include "ui/report_chooser.h"
 
 namespace {
@@ -88,9 +89,19 @@ int main_flow()
                   key_count, values, kept);
     if (prompt_user(question, style_ok_cancel) != button_ok)
         return 0;
+    begin_progress();
     back_up_listed_keys();
+    if (backup_cancelled || backup_problem_count > 0)
+        end_progress();
+    if (backup_cancelled) {
+        report_cancelled();
+        return 0;
+    }
     if (!cleaning_agreed())
         return 0;
+    if (backup_problem_count > 0)
+        begin_progress();
+    advance_progress(CleaningStep::deleting, 0);
     const bool ran =
         compose_command_line(command_line, registry_editor_directory(directory), directory, "regedit.exe", " -s") &&
         run_program_to_end(command_line, ShowMode::hidden);

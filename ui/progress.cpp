@@ -1,0 +1,74 @@
+// The progress window's texts, and how often they change: a line and the
+// bar for every 64th part of the work, or a new step.
+#include "ui/progress.h"
+
+#include <cstdio>
+
+#include "state/state.h"
+
+namespace {
+
+constexpr std::uint32_t updates = 64;
+
+bool any_shown;
+CleaningStep shown_step;
+
+// 102001 as "102,001".
+void with_thousands(char (&text)[16], std::uint32_t number)
+{
+    char digits[12];
+    const int count = std::snprintf(digits, sizeof digits, "%u", number);
+    std::size_t used = 0;
+    for (int i = 0; i < count; ++i) {
+        if (i > 0 && (count - i) % 3 == 0)
+            text[used++] = ',';
+        text[used++] = digits[i];
+    }
+    text[used] = '\0';
+}
+
+}  // namespace
+
+void begin_progress()
+{
+    any_shown = false;
+    open_progress_window();
+}
+
+bool advance_progress(CleaningStep step, std::uint32_t done)
+{
+    const bool cancellable = step == CleaningStep::finding || step == CleaningStep::saving;
+    // The script as written counts the entries; the user may have edited it.
+    const auto listed = static_cast<std::uint32_t>(key_count + value_count);
+    const std::uint32_t total = done > listed ? done : listed;
+    if (!any_shown || step != shown_step || done % (total / updates + 1) == 0 || done == total) {
+        char text[160];
+        char done_text[16];
+        char total_text[16];
+        with_thousands(done_text, done);
+        with_thousands(total_text, total);
+        const char* what = value_count > 0 ? "keys and values" : "keys";
+        switch (step) {
+        case CleaningStep::finding:
+            std::snprintf(text, sizeof text, "Looking for the listed keys: %s of %s %s", done_text, total_text, what);
+            break;
+        case CleaningStep::saving:
+            std::snprintf(text, sizeof text, "Saving the backup: %s of %s %s", done_text, total_text, what);
+            break;
+        case CleaningStep::deleting:
+            std::snprintf(text, sizeof text, "The registry editor is deleting the %s.", what);
+            break;
+        default:
+            std::snprintf(text, sizeof text, "Checking what became of them: %s of %s %s", done_text, total_text, what);
+        }
+        show_progress(text, done, step == CleaningStep::deleting ? 0 : total, cancellable);
+        any_shown = true;
+        shown_step = step;
+    }
+    return !(cancellable && progress_cancelled());
+}
+
+void end_progress()
+{
+    close_progress_window();
+}
