@@ -81,7 +81,7 @@ void open_progress_window()
     WNDCLASSW kind = {};
     kind.lpfnWndProc = window_procedure;
     kind.hInstance = GetModuleHandleW(nullptr);
-    kind.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    kind.hCursor = LoadCursorA(nullptr, IDC_ARROW);
     kind.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     kind.lpszClassName = class_name;
     RegisterClassW(&kind);

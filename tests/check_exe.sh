@@ -14,7 +14,7 @@ check() {
   size=$(stat -c %s "$exe")
   [ "$size" -lt 163840 ] || fail "$exe: $size bytes, over 160 KB"
   while read -r dll; do
-    grep -Eiq '^(KERNEL32|USER32|COMDLG32|ADVAPI32|SHELL32|ntdll|msvcrt)\.dll$' <<<"$dll" || fail "$exe imports $dll"
+    grep -Eiq '^(KERNEL32|USER32|GDI32|COMCTL32|COMDLG32|ADVAPI32|SHELL32|ntdll|msvcrt)\.dll$' <<<"$dll" || fail "$exe imports $dll"
   done < <(awk '/DLL Name:/ {print $3}' <<<"$headers")
   grep -aq "processorArchitecture=\"$arch\"" "$exe" || fail "$exe: the manifest does not name $arch"
   grep -aq 'PerMonitorV2' "$exe" || fail "$exe: the manifest declares no per-monitor DPI awareness"

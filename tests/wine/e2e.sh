@@ -359,6 +359,32 @@ values_x86() {
   fi
 }
 
+# A cleaning that takes a while shows the progress window, under the
+# program's caption, while no message box is open.
+progress_window() {
+  local tree=$WORK/prefix/drive_c/tree.reg keys=$((1 + 120 * 51)) seen='' id
+  awk -v tops=120 -v subs=50 -v script="$tree" -v report="$WORK/prefix/drive_c/large.txt" -f "$project_root/bench/make_tree.awk"
+  reg import 'C:\tree.reg' /reg:64 || die "cannot make the tree"
+  morvane_start "$run_dir"
+  expect_message "$TAGS_MISSING" Return
+  answer_dialog 'C:\large.txt'
+  expect_message "$EDIT" n
+  expect_message "$(cleaning "$keys")" Return
+  while [ "$(grep -c 'MSGBOX_OnInit' "$WORK/trace")" -lt 4 ]; do
+    id=$(xdotool search --onlyvisible --name "^$CAPTION\$" 2>/dev/null | head -n 1) || true
+    if [ -n "$id" ] && [ -z "$seen" ] && [ "$(grep -c 'MSGBOX_OnInit' "$WORK/trace")" -lt 4 ]; then
+      seen=$id
+      sleep 0.3
+      screenshot progress "$id"
+    fi
+    sleep 0.1
+  done
+  [ -n "$seen" ] || die "no progress window was shown while cleaning"
+  expect_result "$keys" "$keys" 0 0
+  morvane_expect_exit 0
+  ! key_exists 'HKLM\SOFTWARE\MorvaneBench' /reg:64 || die "the tree is still there"
+}
+
 cancel_dialog() {
   local script
   script=$(unix_path "$(wine_temp_dir)\\morvane.reg")
@@ -403,6 +429,7 @@ for build in "${builds[@]}"; do
   scenario "$build: hives and Windows' own state are kept" safe_by_default
   scenario "$build: values added under an existing key, x64 report" values_x64
   scenario "$build: values added under an existing key, x86 report" values_x86
+  scenario "$build: a progress window while a large cleaning works" progress_window
   scenario "$build: cancel in the open-file dialog" cancel_dialog
   scenario "$build: cancel on the confirmation" cancel_cleaning
   scenario "$build: temporary directory with a space" temp_with_space
