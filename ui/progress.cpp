@@ -65,7 +65,9 @@ bool advance_progress(CleaningStep step, std::uint32_t done)
         any_shown = true;
         shown_step = step;
     }
-    return !(cancellable && progress_cancelled());
+    // Asked in every step, so that the window keeps answering.
+    const bool cancelled = progress_cancelled();
+    return !(cancellable && cancelled);
 }
 
 void end_progress()
