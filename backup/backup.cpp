@@ -98,6 +98,16 @@ void set_bit(std::uint8_t* bits, std::uint32_t tracked, std::int32_t index)
         bits[index / 8] = static_cast<std::uint8_t>(bits[index / 8] | 1u << (index % 8));
 }
 
+// The entry's key in the report's view; why it cannot be read is noted.
+RegistryResult open_listed_key(const ScriptEntry& entry, RegistryKey& key)
+{
+    const RegistryResult opened = open_registry_key(entry.root, entry.path, report_view(), key);
+    if (opened != RegistryResult::ok && opened != RegistryResult::absent)
+        note_problem(entry.text, entry.text_length,
+                     opened == RegistryResult::denied ? "access denied" : "cannot be read");
+    return opened;
+}
+
 // First pass: which keys exist, and the full names of those that do.
 void find_listed_keys()
 {
@@ -117,15 +127,12 @@ void find_listed_keys()
             continue;
         }
         RegistryKey key = 0;
-        const RegistryResult opened = open_registry_key(entry.root, entry.path, report_view(), key);
+        const RegistryResult opened = open_listed_key(entry, key);
         if (opened == RegistryResult::absent)
             continue;
         set_bit(key_existed, max_listed_keys_tracked, index);
-        if (opened != RegistryResult::ok) {
-            note_problem(entry.text, entry.text_length,
-                         opened == RegistryResult::denied ? "access denied" : "cannot be read");
+        if (opened != RegistryResult::ok)
             continue;
-        }
         remember_key_name(key);
         close_registry_key(key);
     }
@@ -143,14 +150,12 @@ void save_listed_value(const ScriptEntry& entry, std::int32_t index)
         return;
     }
     RegistryKey key = 0;
-    const RegistryResult opened = open_registry_key(entry.root, entry.path, report_view(), key);
+    const RegistryResult opened = open_listed_key(entry, key);
     if (opened == RegistryResult::absent) {
         set_bit(value_key_absent, max_listed_values_tracked, index);
         return;
     }
     if (opened != RegistryResult::ok) {
-        note_problem(entry.text, entry.text_length,
-                     opened == RegistryResult::denied ? "access denied" : "cannot be read");
         set_bit(value_existed, max_listed_values_tracked, index);
         return;
     }

@@ -255,14 +255,18 @@ backup_round_trip() {
   cmp "$WORK/before.txt" "$WORK/after.txt" || die "the restored values differ in their bytes"
 }
 
-backup_x64() { backup_round_trip 'Regshot 1.9.0 x64 ANSI' 64 32; }
-backup_x86() {
+# Runs $1 for an x86 report, in the 32-bit view, where Wine's 32-bit
+# registry editor can start.
+x86_report() {
   if host_runs_32bit; then
-    backup_round_trip 'Regshot 1.9.0 x86 ANSI' 32 64
+    "$1" 'Regshot 1.9.0 x86 ANSI' 32 64
   else
     echo "   ($(host_describe): Wine's 32-bit registry editor cannot start, so no x86 report is cleaned)"
   fi
 }
+
+backup_x64() { backup_round_trip 'Regshot 1.9.0 x64 ANSI' 64 32; }
+backup_x86() { x86_report backup_round_trip; }
 
 # A report that lists, besides an installation's keys, a user's hive loaded
 # between the shots and two kinds of Windows' own state: only the
@@ -351,13 +355,7 @@ values_round_trip() {
 }
 
 values_x64() { values_round_trip 'Regshot 1.9.0 x64 ANSI' 64 32; }
-values_x86() {
-  if host_runs_32bit; then
-    values_round_trip 'Regshot 1.9.0 x86 ANSI' 32 64
-  else
-    echo "   ($(host_describe): Wine's 32-bit registry editor cannot start, so no x86 report is cleaned)"
-  fi
-}
+values_x86() { x86_report values_round_trip; }
 
 # A cleaning that takes a while shows the progress window, under the
 # program's caption, while no message box is open.
