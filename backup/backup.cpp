@@ -108,6 +108,32 @@ RegistryResult open_listed_key(const ScriptEntry& entry, RegistryKey& key)
     return opened;
 }
 
+// The last listed key that exists, as the script names it: keys listed
+// below it need no name of their own, their tree is saved with its tree.
+// RegShot lists a key before its subkeys, so this spares most look-ups; the
+// full names decide the rest.
+char16_t tree_top[chunk_size + 1];
+std::uint32_t tree_top_length;
+
+void remember_tree_top(const ScriptEntry& entry)
+{
+    std::memcpy(tree_top, entry.text, 2 * std::size_t{entry.text_length});
+    tree_top_length = entry.text_length;
+}
+
+bool below_tree_top(const ScriptEntry& entry)
+{
+    if (tree_top_length == 0 || entry.text_length <= tree_top_length || entry.text[tree_top_length] != u'\\')
+        return false;
+    for (std::uint32_t i = 0; i < tree_top_length; ++i) {
+        const char16_t a = entry.text[i];
+        const char16_t b = tree_top[i];
+        if (a != b && !((a | 0x20) == (b | 0x20) && (a | 0x20) >= u'a' && (a | 0x20) <= u'z'))
+            return false;
+    }
+    return true;
+}
+
 // First pass: which keys exist, and the full names of those that do.
 void find_listed_keys()
 {
@@ -133,7 +159,10 @@ void find_listed_keys()
         set_bit(key_existed, max_listed_keys_tracked, index);
         if (opened != RegistryResult::ok)
             continue;
-        remember_key_name(key);
+        if (!below_tree_top(entry)) {
+            remember_key_name(key);
+            remember_tree_top(entry);
+        }
         close_registry_key(key);
     }
     advance_progress(CleaningStep::finding, done);
@@ -190,12 +219,13 @@ void save_listed_keys()
             continue;
         }
         ++index;
-        if (!entry.readable || !listed_key_existed(index))
+        if (!entry.readable || !listed_key_existed(index) || below_tree_top(entry))
             continue;
         RegistryKey key = 0;
         if (open_registry_key(entry.root, entry.path, report_view(), key) != RegistryResult::ok)
             continue;
         if (claim_key_name(key)) {
+            remember_tree_top(entry);
             ++saved_count;
             const ExportProblem problem = export_key_tree(key, report_view());
             if (problem != ExportProblem::none)
@@ -267,6 +297,7 @@ void back_up_listed_keys()
     for (void (*pass)() : {find_listed_keys, save_listed_keys}) {
         if (backup_cancelled || !open_script_entries())
             break;
+        tree_top_length = 0;
         pass();
         close_script_entries();
     }

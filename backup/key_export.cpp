@@ -3,7 +3,9 @@
 #include "backup/key_export.h"
 
 #include <bit>
+#include <cstring>
 #include <iterator>
+#include <string_view>
 
 #include "state/state.h"
 
@@ -35,6 +37,8 @@ char16_t value_name[value_name_size];
 alignas(char16_t) char value_data[value_data_size];
 RegistryKey open_keys[max_depth];
 std::uint32_t next_subkey[max_depth];
+std::uint32_t subkey_counts[max_depth];
+std::uint32_t name_lengths[max_depth];
 
 void put(char16_t unit)
 {
@@ -143,15 +147,9 @@ ExportProblem problem_of(RegistryResult result)
     return result == RegistryResult::too_large ? ExportProblem::too_large : ExportProblem::unreadable;
 }
 
-// The section's heading: the key's full name, where it really lies.
-bool put_section(RegistryKey key, ExportProblem& problem)
+// The section's heading: key_name, the first `length` units.
+bool put_section(std::uint32_t length, ExportProblem& problem)
 {
-    std::uint32_t length = 0;
-    const RegistryResult named = get_registry_key_name(key, key_name, key_name_size, length);
-    if (named != RegistryResult::ok) {
-        note(problem, problem_of(named));
-        return false;
-    }
     if (has_line_break(key_name, length)) {
         note(problem, ExportProblem::name_uncarried);
         return false;
@@ -163,13 +161,50 @@ bool put_section(RegistryKey key, ExportProblem& problem)
     return true;
 }
 
-// The key's section and its values.
-void export_key(RegistryKey key, ExportProblem& problem)
+// The key's full name, where it really lies, into key_name.
+bool name_key(RegistryKey key, std::uint32_t& length, ExportProblem& problem)
 {
-    if (!put_section(key, problem))
+    const RegistryResult named = get_registry_key_name(key, key_name, key_name_size, length);
+    if (named != RegistryResult::ok)
+        note(problem, problem_of(named));
+    return named == RegistryResult::ok;
+}
+
+// WOW64 gives the 32-bit view's own key for these names below
+// HKLM\SOFTWARE and the Classes keys; every other subkey lies where its
+// parent's name and its own say.
+bool may_be_redirected(RegistryView view, const char16_t* name, std::uint32_t units)
+{
+    constexpr std::u16string_view redirected[] = {u"SOFTWARE", u"CLSID", u"DirectShow", u"Interface", u"Media Type",
+                                                  u"MediaFoundation"};
+    if (view != RegistryView::bits32)
+        return false;
+    for (const std::u16string_view candidate : redirected) {
+        if (candidate.size() != units)
+            continue;
+        std::uint32_t i = 0;
+        while (i < units && (name[i] | 0x20) == (candidate[i] | 0x20))
+            ++i;
+        if (i == units)
+            return true;
+    }
+    return false;
+}
+
+// The key's section, named key_name's first `length` units, and its values;
+// the count of its subkeys in `subkeys`.
+void export_key(RegistryKey key, std::uint32_t length, std::uint32_t& subkeys, ExportProblem& problem)
+{
+    std::uint32_t values = 0;
+    const RegistryResult counted = count_registry_entries(key, subkeys, values);
+    if (counted != RegistryResult::ok) {
+        note(problem, problem_of(counted));
+        subkeys = 0;
+    }
+    if (!put_section(length, problem))
         return;
     RegistryValue value{value_name, value_name_size, 0, 0, value_data, value_data_size, 0};
-    for (std::uint32_t index = 0;; ++index) {
+    for (std::uint32_t index = 0; index < values; ++index) {
         const RegistryResult result = enum_registry_value(key, index, value);
         if (result == RegistryResult::no_more)
             break;
@@ -202,16 +237,24 @@ void flush_backup_text()
 }
 
 // Depth first, a parent before its subkeys, as the registry editor exports.
+// A subkey's name is its parent's and its own: only the tree's top is asked
+// where it really lies.
 ExportProblem export_key_tree(RegistryKey key, RegistryView view)
 {
     ExportProblem problem = ExportProblem::none;
-    export_key(key, problem);
+    std::uint32_t length = 0;
+    if (!name_key(key, length, problem))
+        return problem;
     std::uint32_t depth = 0;
     open_keys[0] = key;
     next_subkey[0] = 0;
+    name_lengths[0] = length;
+    export_key(key, length, subkey_counts[0], problem);
     for (;;) {
-        const RegistryResult listed =
-            enum_registry_subkey(open_keys[depth], next_subkey[depth]++, subkey_name, subkey_name_size);
+        const std::uint32_t index = next_subkey[depth]++;
+        const RegistryResult listed = index < subkey_counts[depth]
+                                          ? enum_registry_subkey(open_keys[depth], index, subkey_name, subkey_name_size)
+                                          : RegistryResult::no_more;
         if (listed == RegistryResult::ok) {
             RegistryKey subkey = 0;
             const RegistryResult opened = open_registry_subkey(open_keys[depth], subkey_name, view, subkey);
@@ -221,14 +264,27 @@ ExportProblem export_key_tree(RegistryKey key, RegistryView view)
                 note(problem, problem_of(opened));
                 continue;
             }
-            if (depth + 1 == max_depth) {
+            std::uint32_t units = 0;
+            while (subkey_name[units] != u'\0')
+                ++units;
+            const std::uint32_t parent_length = name_lengths[depth];
+            if (depth + 1 == max_depth || parent_length + 1 + units >= key_name_size) {
                 close_registry_key(subkey);
-                note(problem, ExportProblem::too_deep);
+                note(problem, depth + 1 == max_depth ? ExportProblem::too_deep : ExportProblem::too_large);
                 continue;
             }
-            export_key(subkey, problem);
-            open_keys[++depth] = subkey;
+            key_name[parent_length] = u'\\';
+            std::memcpy(key_name + parent_length + 1, subkey_name, 2 * std::size_t{units});
+            length = parent_length + 1 + units;
+            if (may_be_redirected(view, subkey_name, units) && !name_key(subkey, length, problem)) {
+                close_registry_key(subkey);
+                continue;
+            }
+            ++depth;
+            open_keys[depth] = subkey;
             next_subkey[depth] = 0;
+            name_lengths[depth] = length;
+            export_key(subkey, name_lengths[depth], subkey_counts[depth], problem);
             continue;
         }
         if (listed != RegistryResult::no_more)
@@ -255,7 +311,8 @@ ExportProblem export_value(RegistryKey key, const char16_t* name, bool& existed)
     if (has_line_break(value_name, value.name_length))
         return ExportProblem::name_uncarried;
     ExportProblem problem = ExportProblem::none;
-    if (put_section(key, problem)) {
+    std::uint32_t length = 0;
+    if (name_key(key, length, problem) && put_section(length, problem)) {
         put_value(value);
         put("\r\n");
     }

@@ -128,6 +128,8 @@ RegistryResult enum_registry_value(RegistryKey key, std::uint32_t index, Registr
 // name left as it is; absent when the key has none of that name, too_large
 // (with type and length set) when its data does not fit.
 RegistryResult query_registry_value(RegistryKey key, const char16_t* name, RegistryValue& value);
+// How many subkeys and values the key holds.
+RegistryResult count_registry_entries(RegistryKey key, std::uint32_t& subkeys, std::uint32_t& values);
 // True when the key holds neither values nor subkeys.
 bool registry_key_is_empty(RegistryKey key);
 // Deletes the key at `path`, which must have no subkeys.

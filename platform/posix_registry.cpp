@@ -274,10 +274,26 @@ RegistryResult query_registry_value(RegistryKey key, const char16_t* name, Regis
     return read_value_file(keys[key].path, file, value);
 }
 
+RegistryResult count_registry_entries(RegistryKey key, std::uint32_t& subkeys, std::uint32_t& values)
+{
+    subkeys = 0;
+    values = 0;
+    DIR* directory = opendir(keys[key].path);
+    if (directory == nullptr)
+        return result_of_errno();
+    while (const dirent* entry = readdir(directory)) {
+        subkeys += is_key_directory(*entry) ? 1 : 0;
+        values += is_value_file(*entry) ? 1 : 0;
+    }
+    closedir(directory);
+    return RegistryResult::ok;
+}
+
 bool registry_key_is_empty(RegistryKey key)
 {
-    char found[NAME_MAX + 1];
-    return !nth_entry(keys[key].path, 0, is_value_file, found) && !nth_entry(keys[key].path, 0, is_key_directory, found);
+    std::uint32_t subkeys = 1;
+    std::uint32_t values = 1;
+    return count_registry_entries(key, subkeys, values) == RegistryResult::ok && subkeys == 0 && values == 0;
 }
 
 void delete_registry_key(RegistryRoot root, const char16_t* path, RegistryView view)

@@ -332,13 +332,23 @@ RegistryResult query_registry_value(RegistryKey key, const char16_t* name, Regis
     return result;
 }
 
+RegistryResult count_registry_entries(RegistryKey key, std::uint32_t& subkeys, std::uint32_t& values)
+{
+    DWORD subkey_count = 0;
+    DWORD value_count = 0;
+    const RegistryResult result = result_of(RegQueryInfoKeyW(to_hkey(key), nullptr, nullptr, nullptr, &subkey_count,
+                                                             nullptr, nullptr, &value_count, nullptr, nullptr, nullptr,
+                                                             nullptr));
+    subkeys = subkey_count;
+    values = value_count;
+    return result;
+}
+
 bool registry_key_is_empty(RegistryKey key)
 {
-    DWORD subkeys = 1;
-    DWORD values = 1;
-    return RegQueryInfoKeyW(to_hkey(key), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values, nullptr,
-                            nullptr, nullptr, nullptr) == ERROR_SUCCESS &&
-           subkeys == 0 && values == 0;
+    std::uint32_t subkeys = 1;
+    std::uint32_t values = 1;
+    return count_registry_entries(key, subkeys, values) == RegistryResult::ok && subkeys == 0 && values == 0;
 }
 
 void delete_registry_key(RegistryRoot root, const char16_t* path, RegistryView view)
