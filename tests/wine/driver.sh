@@ -133,7 +133,14 @@ next_message() {
     sleep 0.2; waited=$((waited + 1))
     [ $waited -lt $((WAIT_SECONDS * 5)) ] || die "no message box number $MESSAGES_SEEN"
   done
-  SHOWN=$(grep 'MSGBOX_OnInit' "$WORK/trace" | sed -n "${MESSAGES_SEEN}p" | sed 's/.*MSGBOX_OnInit L"//; s/"$//')
+  SHOWN=$(grep 'MSGBOX_OnInit' "$WORK/trace" | sed -n "${MESSAGES_SEEN}p" | sed 's/.*MSGBOX_OnInit L"//')
+  # Wine's trace cuts a text past 300 characters, marking it with "...:
+  # SHOWN_CUT is set, and SHOWN holds what the trace shows.
+  SHOWN_CUT=
+  case $SHOWN in
+    *'"...') SHOWN=${SHOWN%'"...'}; SHOWN_CUT=yes ;;
+    *) SHOWN=${SHOWN%'"'} ;;
+  esac
 }
 
 # Answers the message box under the program's caption with key $1.
