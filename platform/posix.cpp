@@ -375,7 +375,7 @@ void show_progress(const char* text, std::uint32_t done, std::uint32_t total, bo
 bool progress_cancelled()
 {
     const char* after = std::getenv("MORVANE_PROGRESS_CANCEL");
-    return progress_open && cancel_offered && after != nullptr && lines_shown >= std::atol(after);
+    return progress_open && cancel_offered && after != nullptr && lines_shown >= std::strtol(after, nullptr, 10);
 }
 
 void close_progress_window()

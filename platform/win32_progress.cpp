@@ -44,9 +44,10 @@ int scaled(int pixels)
 
 HWND child(const WCHAR* kind, const WCHAR* text, DWORD style, int x, int y, int width, int height, int id)
 {
+    // A child window's menu handle is its control id.
+    const auto control_id = reinterpret_cast<HMENU>(static_cast<INT_PTR>(id));  // NOLINT(performance-no-int-to-ptr)
     HWND made = CreateWindowExW(0, kind, text, WS_CHILD | WS_VISIBLE | style, scaled(x), scaled(y), scaled(width),
-                                scaled(height), window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-                                GetModuleHandleW(nullptr), nullptr);
+                                scaled(height), window, control_id, GetModuleHandleW(nullptr), nullptr);
     if (made != nullptr && font != nullptr)
         SendMessageW(made, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
     return made;
@@ -82,7 +83,7 @@ void open_progress_window()
     kind.lpfnWndProc = window_procedure;
     kind.hInstance = GetModuleHandleW(nullptr);
     kind.hCursor = LoadCursorA(nullptr, IDC_ARROW);
-    kind.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    kind.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
     kind.lpszClassName = class_name;
     RegisterClassW(&kind);
     NONCLIENTMETRICSW metrics = {};

@@ -14,6 +14,7 @@
 
 namespace {
 
+using namespace std::string_literals;
 using test::crlf_lines;
 using test::message;
 using test::script_header;
@@ -278,9 +279,9 @@ TEST(CleaningScript, DeletesTheValuesAddedUnderKeysThatWereThere)
         expected += entry;
     }
     report += "\r\n";
-    for (const bool utf16 : {false, true}) {
+    const auto convert_with_registry = [&](const std::string& text, bool utf16) {
         const auto report_file = sandbox.work / "report.txt";
-        test::write_bytes(report_file, utf16 ? test::utf16le(report) : report);
+        test::write_bytes(report_file, utf16 ? test::utf16le(text) : text);
         const test::Outcome outcome = test::run_isolated(sandbox, [&] {
             setenv("MORVANE_REGISTRY_DIR", registry.c_str(), 1);
             use_standard_tag();
@@ -290,10 +291,17 @@ TEST(CleaningScript, DeletesTheValuesAddedUnderKeysThatWereThere)
             build_cleaning_script();
             std::printf("keys %d, values %d, kept %d\n", key_count, value_count, kept_key_count);
         });
-        EXPECT_EQ(outcome.output, "keys 1, values 5, kept 1\n");
         const std::string script = test::read_bytes(sandbox.script());
-        EXPECT_EQ(utf16 ? test::utf8_from_utf16le(script.substr(2)) : script, expected) << (utf16 ? "UTF-16" : "ANSI");
+        return std::pair{outcome.output, utf16 ? test::utf8_from_utf16le(script.substr(2)) : script};
+    };
+    for (const bool utf16 : {false, true}) {
+        EXPECT_EQ(convert_with_registry(report, utf16), std::pair("keys 1, values 5, kept 1\n"s, expected))
+            << (utf16 ? "UTF-16" : "ANSI");
     }
+    // RegShot leaves out an empty keys section: the values section is read all the same.
+    EXPECT_EQ(convert_with_registry(crlf_lines({"Regshot 1.9.0 x64 ANSI", "Values added: 1", rows[0].first, ""}), false),
+              std::pair("keys 0, values 1, kept 0\n"s,
+                        script_header + "\r\n; Values added under keys that were already there\r\n" + rows[0].second));
 }
 
 TEST(CleaningScript, RefusesKeysWithLineBreaksInside)
