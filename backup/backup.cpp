@@ -238,11 +238,6 @@ void save_listed_keys()
 
 }  // namespace
 
-RegistryView report_view()
-{
-    return report_from_x64 ? RegistryView::bits64 : RegistryView::bits32;
-}
-
 void append_key_line(char* lines, std::size_t size, const char16_t* key, std::uint32_t length, std::uint32_t width,
                      const char* after)
 {

@@ -7,10 +7,6 @@
 
 #include "platform/platform.h"
 
-// The view in which RegShot saw the keys, and so the one the registry
-// editor deletes them from.
-RegistryView report_view();
-
 // Appends a line to `lines`: the key's name in the ANSI code page, cut to
 // `width` bytes (with "..." where it was), then `after`.
 void append_key_line(char* lines, std::size_t size, const char16_t* key, std::uint32_t length, std::uint32_t width,

@@ -42,11 +42,6 @@ struct Split {
     std::uint32_t name_end;  // the ": " after the value's name
 };
 
-RegistryView report_registry_view()
-{
-    return report_from_x64 ? RegistryView::bits64 : RegistryView::bits32;
-}
-
 // The line as UTF-16 in line_units; 0 when it does not convert exactly.
 std::uint32_t units_of(const ReportLine& line)
 {
@@ -162,7 +157,7 @@ Resolution resolve(RegistryRoot root, std::uint32_t path, std::uint32_t length, 
         std::memcpy(key_path, line_units + path, 2 * std::size_t{slash - path});
         key_path[slash - path] = u'\0';
         RegistryKey key = 0;
-        const RegistryResult opened = open_registry_key(root, key_path, report_registry_view(), key);
+        const RegistryResult opened = open_registry_key(root, key_path, report_view(), key);
         if (opened == RegistryResult::absent)
             break;  // no key lies below a missing one
         if (opened != RegistryResult::ok) {

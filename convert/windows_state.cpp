@@ -97,8 +97,6 @@ static_assert(std::is_sorted(std::begin(locations), std::end(locations),
 
 }  // namespace
 
-const std::span<const StateLocation> windows_state_locations{locations};
-
 std::span<const StateLocation> windows_state_in(StateScope scope)
 {
     const auto [first, last] =

@@ -20,6 +20,5 @@ struct StateLocation {
     std::string_view kind;  // what Windows keeps there, as the script's comment says
 };
 
-extern const std::span<const StateLocation> windows_state_locations;
 // The locations below one scope's key.
 std::span<const StateLocation> windows_state_in(StateScope scope);

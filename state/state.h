@@ -37,6 +37,12 @@ extern ReportEncoding report_encoding;
 // The report's first line names RegShot's x64 build, which saw the keys as
 // the 64-bit system does.
 extern bool report_from_x64;
+// The view in which RegShot saw the keys: the one they are looked up,
+// saved and deleted in.
+inline RegistryView report_view()
+{
+    return report_from_x64 ? RegistryView::bits64 : RegistryView::bits32;
+}
 // A UTF-16 report's current line, and its tags, as UTF-8: the 8-bit form in
 // which the builder reads every report.
 extern char report_line[chunk_size / 2 * utf8_per_unit + 1];
