@@ -98,9 +98,21 @@ void set_bit(std::uint8_t* bits, std::uint32_t tracked, std::int32_t index)
         bits[index / 8] = static_cast<std::uint8_t>(bits[index / 8] | 1u << (index % 8));
 }
 
+// The bit, or `past_tracked` for an index past the bits kept.
+bool bit_or(const std::uint8_t* bits, std::uint32_t tracked, std::int32_t index, bool past_tracked)
+{
+    if (static_cast<std::uint32_t>(index) >= tracked)
+        return past_tracked;
+    return (bits[index / 8] >> (index % 8) & 1) != 0;
+}
+
 // The entry's key in the report's view; why it cannot be read is noted.
 RegistryResult open_listed_key(const ScriptEntry& entry, RegistryKey& key)
 {
+    if (!entry.readable) {
+        note_problem(entry.text, entry.text_length, "an entry that cannot be read whole");
+        return RegistryResult::failed;
+    }
     const RegistryResult opened = open_registry_key(entry.root, entry.path, report_view(), key);
     if (opened != RegistryResult::ok && opened != RegistryResult::absent)
         note_problem(entry.text, entry.text_length,
@@ -147,11 +159,6 @@ void find_listed_keys()
         if (entry.value)
             continue;
         ++index;
-        if (!entry.readable) {
-            note_problem(entry.text, entry.text_length, "an entry that cannot be read whole");
-            set_bit(key_existed, max_listed_keys_tracked, index);
-            continue;
-        }
         RegistryKey key = 0;
         const RegistryResult opened = open_listed_key(entry, key);
         if (opened == RegistryResult::absent)
@@ -173,11 +180,6 @@ std::uint32_t saved_count;
 // A value, unless the tree of a listed key above it holds it.
 void save_listed_value(const ScriptEntry& entry, std::int32_t index)
 {
-    if (!entry.readable) {
-        note_problem(entry.text, entry.text_length, "an entry that cannot be read whole");
-        set_bit(value_existed, max_listed_values_tracked, index);
-        return;
-    }
     RegistryKey key = 0;
     const RegistryResult opened = open_listed_key(entry, key);
     if (opened == RegistryResult::absent) {
@@ -252,20 +254,18 @@ void append_key_line(char* lines, std::size_t size, const char16_t* key, std::ui
 // does, and counted as gone if it is absent afterwards.
 bool listed_key_existed(std::int32_t index)
 {
-    return static_cast<std::uint32_t>(index) >= max_listed_keys_tracked || (key_existed[index / 8] >> (index % 8) & 1);
+    return bit_or(key_existed, max_listed_keys_tracked, index, true);
 }
 
 bool listed_value_existed(std::int32_t index)
 {
-    return static_cast<std::uint32_t>(index) >= max_listed_values_tracked ||
-           (value_existed[index / 8] >> (index % 8) & 1);
+    return bit_or(value_existed, max_listed_values_tracked, index, true);
 }
 
 // Past the bits kept, the key counts as having been there: it is left alone.
 bool listed_value_key_was_absent(std::int32_t index)
 {
-    return static_cast<std::uint32_t>(index) < max_listed_values_tracked &&
-           (value_key_absent[index / 8] >> (index % 8) & 1);
+    return bit_or(value_key_absent, max_listed_values_tracked, index, false);
 }
 
 bool value_exists(RegistryKey key, const char16_t* name)
