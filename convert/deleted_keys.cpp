@@ -4,9 +4,10 @@
 #include "convert/deleted_keys.h"
 
 #include <algorithm>
-#include <cstring>
 #include <cstdint>
 #include <iterator>
+
+#include "convert/name_hash.h"
 
 namespace {
 
@@ -21,38 +22,6 @@ bool overflowed;
 constexpr std::uint32_t pending_size = 8;
 std::uint64_t pending[pending_size];
 std::uint32_t pending_at;
-
-// ASCII letters in upper case, eight bytes at a time: a report holds
-// millions of keys.
-std::uint64_t upper_case(std::uint64_t word)
-{
-    constexpr std::uint64_t high_bits = 0x8080808080808080;
-    const std::uint64_t low_seven = word & 0x7F7F7F7F7F7F7F7F;
-    const std::uint64_t from_a = low_seven + 0x1F1F1F1F1F1F1F1F;   // high bit from 'a' (0x61) up
-    const std::uint64_t after_z = low_seven + 0x0505050505050505;  // high bit from '{' (0x7B) up
-    return word - ((from_a & ~after_z & ~word & high_bits) >> 2);
-}
-
-std::uint64_t mix(std::uint64_t hash, std::uint64_t word)
-{
-    hash = (hash ^ word) * 0x9E3779B97F4A7C15;
-    return hash ^ (hash >> 29);
-}
-
-// Zero marks a free slot.
-std::uint64_t hash_of(bool under_users, const char* text, std::size_t length)
-{
-    std::uint64_t hash = mix(under_users ? 0x84222325cbf29ce4 : 0xcbf29ce484222325, length);
-    std::size_t at = 0;
-    for (; at + 8 <= length; at += 8) {
-        std::uint64_t word;
-        std::memcpy(&word, text + at, 8);
-        hash = mix(hash, upper_case(word));
-    }
-    std::uint64_t rest = 0;
-    std::memcpy(&rest, text + at, length - at);
-    return mix(hash, upper_case(rest)) | 1;
-}
 
 std::uint32_t home_of(std::uint64_t hash)
 {
@@ -103,7 +72,7 @@ void forget_deleted_keys()
 
 void remember_deleted_key(bool under_users, std::string_view path)
 {
-    const std::uint64_t hash = hash_of(under_users, path.data(), path.size());
+    const std::uint64_t hash = name_hash(under_users, path);
     __builtin_prefetch(&hashes[home_of(hash)], 1);
     pending_at = (pending_at + 1) % pending_size;
     settle(pending[pending_at]);
@@ -118,7 +87,7 @@ bool deleted_with_a_key(bool under_users, std::string_view text)
     if (key_count == 0)
         return false;
     for (std::size_t at = text.find('\\'); at != std::string_view::npos; at = text.find('\\', at + 1)) {
-        if (*slot_of(hash_of(under_users, text.data(), at)) != 0)
+        if (*slot_of(name_hash(under_users, text.substr(0, at))) != 0)
             return true;
     }
     return false;

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "convert/name_hash.h"
 #include "convert/windows_state.h"
 
 namespace {
@@ -48,14 +49,6 @@ bool strip_key(std::string_view& path, std::string_view key)
 std::string_view first_name(std::string_view path)
 {
     return path.substr(0, path.find('\\'));
-}
-
-std::uint64_t hive_hash(bool under_users, std::string_view hive)
-{
-    std::uint64_t hash = under_users ? 0xcbf29ce484222325 : 0x84222325cbf29ce4;
-    for (const char c : hive)
-        hash = (hash ^ static_cast<unsigned char>(upper(c))) * 0x100000001b3;
-    return hash;
 }
 
 // Once the table is full, every key counts as lying in a listed hive: that
@@ -134,12 +127,12 @@ KeyVerdict classify_listed_key(bool under_users, std::string_view path)
 {
     const std::string_view hive = first_name(path);
     if (hive.size() == path.size()) {
-        const std::uint64_t hash = hive_hash(under_users, hive);
+        const std::uint64_t hash = name_hash(under_users, hive);
         if (!hive_listed(hash))
             listed_hives[listed_hive_count++] = hash;
         return {KeptReason::hive_root, {}};
     }
-    if (listed_hive_count > 0 && hive_listed(hive_hash(under_users, hive)))
+    if (listed_hive_count > 0 && hive_listed(name_hash(under_users, hive)))
         return {KeptReason::in_loaded_hive, {}};
     ScopedNames names{};
     scope_names(under_users, path, names);

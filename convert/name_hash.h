@@ -1,0 +1,10 @@
+// A hash of a key name as the registry compares names: ASCII letters
+// without regard to case.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+// Never zero, so that zero can mark a free slot; `under_users` tells the
+// two roots apart.
+std::uint64_t name_hash(bool under_users, std::string_view name);
