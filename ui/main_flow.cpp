@@ -40,10 +40,12 @@ bool compose_command_line(char (&command_line)[2 * path_size + 32], std::uint32_
 }
 
 // Nothing is deleted that the backup could not save unless the user says so.
+// The progress window makes way for the question.
 bool cleaning_agreed()
 {
     if (backup_problem_count == 0)
         return true;
+    end_progress();
     char more[48] = "";
     if (backup_problem_count > max_backup_problems_shown)
         std::snprintf(more, sizeof more, "and %u more\n", backup_problem_count - max_backup_problems_shown);
@@ -52,7 +54,10 @@ bool cleaning_agreed()
                   "The backup cannot save everything that cleaning would delete:\n\n%s%s\n"
                   "Clean anyway? Cancel leaves the registry untouched.",
                   backup_problems, more);
-    return prompt_user(question, style_ok_cancel_warning) == button_ok;
+    if (prompt_user(question, style_ok_cancel_warning) != button_ok)
+        return false;
+    begin_progress();
+    return true;
 }
 
 }  // namespace
@@ -91,16 +96,13 @@ int main_flow()
         return 0;
     begin_progress();
     back_up_listed_keys();
-    if (backup_cancelled || backup_problem_count > 0)
-        end_progress();
     if (backup_cancelled) {
+        end_progress();
         report_cancelled();
         return 0;
     }
     if (!cleaning_agreed())
         return 0;
-    if (backup_problem_count > 0)
-        begin_progress();
     advance_progress(CleaningStep::deleting, 0);
     const bool ran =
         compose_command_line(command_line, registry_editor_directory(directory), directory, "regedit.exe", " -s") &&
