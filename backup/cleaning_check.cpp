@@ -32,15 +32,15 @@ void count(Tally& tally, bool absent, bool existed, const ScriptEntry& entry)
         return;
     }
     if (static_cast<std::uint32_t>(tally.still_there++) < names_shown) {
-        char after[name_width + 8] = " : @";
-        if (entry.value && entry.value_name_length > 0) {
+        char after[name_width + 8] = "";
+        if (entry.value && entry.value_name_length == 0) {
+            std::snprintf(after, sizeof after, " : @");
+        } else if (entry.value) {
             char name[name_width / 2];
             const std::uint32_t shown = utf16_to_ansi(entry.value_name, entry.value_name_length, name, sizeof name);
             std::snprintf(after, sizeof after, " : \"%.*s%s\"", static_cast<int>(shown), name,
                           entry.value_name_length > shown ? "..." : "");
         }
-        if (!entry.value)
-            after[0] = '\0';
         append_key_line(tally.names, sizeof tally.names, entry.text, entry.text_length, name_width, after);
     }
 }

@@ -146,16 +146,11 @@ bool next_script_entry(ScriptEntry& entry)
             std::uint32_t name_length = 0;
             if (whole && !deleted_value_name(line, name_length))
                 continue;
-            if (section_unreadable) {
+            if (section_unreadable || !whole)
                 entry = {false, true, value_name, 0, {}, nullptr, line, length};
-                return true;
-            }
-            entry = {whole, true, value_name, name_length, section_root->root, section_key + section_root->length + 1,
-                     section_key, section_length};
-            if (!whole) {
-                entry.text = line;
-                entry.text_length = length;
-            }
+            else
+                entry = {true, true, value_name, name_length, section_root->root,
+                         section_key + section_root->length + 1, section_key, section_length};
             return true;
         }
         if (length < 1 || line[0] != u'[')
