@@ -135,15 +135,8 @@ void remember_tree_top(const ScriptEntry& entry)
 
 bool below_tree_top(const ScriptEntry& entry)
 {
-    if (tree_top_length == 0 || entry.text_length <= tree_top_length || entry.text[tree_top_length] != u'\\')
-        return false;
-    for (std::uint32_t i = 0; i < tree_top_length; ++i) {
-        const char16_t a = entry.text[i];
-        const char16_t b = tree_top[i];
-        if (a != b && !((a | 0x20) == (b | 0x20) && (a | 0x20) >= u'a' && (a | 0x20) <= u'z'))
-            return false;
-    }
-    return true;
+    return tree_top_length > 0 && entry.text_length > tree_top_length && entry.text[tree_top_length] == u'\\' &&
+           same_key_name(entry.text, tree_top, tree_top_length);
 }
 
 // First pass: which keys exist, and the full names of those that do.

@@ -7,6 +7,7 @@
 #include <iterator>
 #include <string_view>
 
+#include "backup/key_names.h"
 #include "state/state.h"
 
 static_assert(std::endian::native == std::endian::little, "UTF-16 units are written as they lie in memory");
@@ -180,12 +181,7 @@ bool may_be_redirected(RegistryView view, const char16_t* name, std::uint32_t un
     if (view != RegistryView::bits32)
         return false;
     for (const std::u16string_view candidate : redirected) {
-        if (candidate.size() != units)
-            continue;
-        std::uint32_t i = 0;
-        while (i < units && (name[i] | 0x20) == (candidate[i] | 0x20))
-            ++i;
-        if (i == units)
+        if (candidate.size() == units && same_key_name(name, candidate.data(), units))
             return true;
     }
     return false;

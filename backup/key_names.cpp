@@ -51,7 +51,7 @@ std::uint64_t hash_name(RegistryKey key, bool& named, AtParent at_parent)
     named = get_registry_key_name(key, name, key_name_size, length) == RegistryResult::ok;
     std::uint64_t hash = 14695981039346656037u;
     for (std::uint32_t i = 0; named && i < length; ++i) {
-        const char16_t unit = name[i] >= u'a' && name[i] <= u'z' ? name[i] - (u'a' - u'A') : name[i];
+        const char16_t unit = upper_unit(name[i]);
         if (unit == u'\\')
             at_parent(hash);
         hash = (hash ^ unit) * 1099511628211u;
@@ -60,6 +60,20 @@ std::uint64_t hash_name(RegistryKey key, bool& named, AtParent at_parent)
 }
 
 }  // namespace
+
+char16_t upper_unit(char16_t unit)
+{
+    return unit >= u'a' && unit <= u'z' ? static_cast<char16_t>(unit - (u'a' - u'A')) : unit;
+}
+
+bool same_key_name(const char16_t* a, const char16_t* b, std::uint32_t length)
+{
+    for (std::uint32_t i = 0; i < length; ++i) {
+        if (upper_unit(a[i]) != upper_unit(b[i]))
+            return false;
+    }
+    return true;
+}
 
 void forget_key_names()
 {

@@ -6,6 +6,7 @@
 #include <iterator>
 #include <string>
 
+#include "backup/key_names.h"
 #include "convert/line_reader.h"
 #include "state/state.h"
 
@@ -35,22 +36,12 @@ const Root* section_root;
 bool section_unreadable;
 char16_t value_name[chunk_size + 1];
 
-char16_t upper(char16_t unit)
-{
-    return unit >= u'a' && unit <= u'z' ? static_cast<char16_t>(unit - (u'a' - u'A')) : unit;
-}
-
 // The root that the key's name opens with, in any case, when a backslash
 // follows it: the registry editor deletes no root itself.
 const Root* root_of(const char16_t* key, std::uint32_t length)
 {
     for (const Root& root : roots) {
-        if (length <= root.length + 1 || key[root.length] != u'\\')
-            continue;
-        std::uint32_t i = 0;
-        while (i < root.length && upper(key[i]) == root.name[i])
-            ++i;
-        if (i == root.length)
+        if (length > root.length + 1 && key[root.length] == u'\\' && same_key_name(key, root.name, root.length))
             return &root;
     }
     return nullptr;
