@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "backup/key_names.h"
+#include "convert/value_text.h"
 #include "state/state.h"
 
 static_assert(std::endian::native == std::endian::little, "UTF-16 units are written as they lie in memory");
@@ -21,16 +22,9 @@ constexpr std::uint32_t value_name_size = 16384;
 constexpr std::uint32_t max_depth = 512;
 constexpr std::uint32_t key_name_size = 32768;
 constexpr std::uint32_t value_data_size = std::uint32_t{4} << 20;
-// The registry editor breaks hex data before this column.
-constexpr std::uint32_t hex_line_width = 77;
-
-constexpr std::uint32_t type_string = 1;
-constexpr std::uint32_t type_binary = 3;
-constexpr std::uint32_t type_dword = 4;
 
 char16_t pending[8192];
 std::uint32_t pending_units;
-std::uint32_t column;
 
 char16_t key_name[key_name_size];
 char16_t subkey_name[subkey_name_size];
@@ -46,19 +40,12 @@ void put(char16_t unit)
     if (pending_units == std::size(pending))
         flush_backup_text();
     pending[pending_units++] = unit;
-    column = unit == u'\n' ? 0 : column + 1;
 }
 
 void put(const char* ascii)
 {
     while (*ascii != '\0')
         put(static_cast<char16_t>(*ascii++));
-}
-
-void put_hex_digits(std::uint32_t number, int digits)
-{
-    for (int shift = 4 * (digits - 1); shift >= 0; shift -= 4)
-        put(static_cast<char16_t>("0123456789abcdef"[(number >> shift) & 0xF]));
 }
 
 bool has_line_break(const char16_t* text, std::uint32_t length)
@@ -70,68 +57,18 @@ bool has_line_break(const char16_t* text, std::uint32_t length)
     return false;
 }
 
-// Between quotes, a backslash and a quote are escaped with a backslash.
-void put_quoted(const char16_t* text, std::uint32_t length)
+void put_units(const char16_t* units, std::uint32_t count)
 {
-    put(u'"');
-    for (std::uint32_t i = 0; i < length; ++i) {
-        if (text[i] == u'\\' || text[i] == u'"')
-            put(u'\\');
-        put(text[i]);
-    }
-    put(u'"');
-}
-
-// A string value is quoted only when importing the quotes gives back its
-// exact bytes: whole units, one closing zero and no other, no line break.
-bool quotes_carry(const RegistryValue& value)
-{
-    if (value.type != type_string || value.data_length < 2 || value.data_length % 2 != 0)
-        return false;
-    const auto* units = reinterpret_cast<const char16_t*>(value.data);
-    const std::uint32_t length = value.data_length / 2 - 1;
-    if (units[length] != u'\0' || has_line_break(units, length))
-        return false;
-    for (std::uint32_t i = 0; i < length; ++i) {
-        if (units[i] == u'\0')
-            return false;
-    }
-    return true;
+    for (std::uint32_t i = 0; i < count; ++i)
+        put(units[i]);
 }
 
 void put_value(const RegistryValue& value)
 {
-    if (value.name_length == 0)
-        put(u'@');
-    else
-        put_quoted(value.name, value.name_length);
+    write_value_name(value.name, value.name_length, put_units);
     put(u'=');
-    if (quotes_carry(value)) {
-        put_quoted(reinterpret_cast<const char16_t*>(value.data), value.data_length / 2 - 1);
-    } else if (value.type == type_dword && value.data_length == 4) {
-        const auto* bytes = reinterpret_cast<const unsigned char*>(value.data);
-        put("dword:");
-        put_hex_digits(bytes[0] | bytes[1] << 8 | bytes[2] << 16 | static_cast<std::uint32_t>(bytes[3]) << 24, 8);
-    } else {
-        put("hex");
-        if (value.type != type_binary) {
-            put(u'(');
-            int digits = 1;
-            while (digits < 8 && (value.type >> (4 * digits)) != 0)
-                ++digits;
-            put_hex_digits(value.type, digits);
-            put(u')');
-        }
-        put(u':');
-        for (std::uint32_t i = 0; i < value.data_length; ++i) {
-            put_hex_digits(static_cast<unsigned char>(value.data[i]), 2);
-            if (i + 1 == value.data_length)
-                break;
-            put(u',');
-            if (column >= hex_line_width - 3)
-                put("\\\r\n  ");
-        }
-    }
+    write_value_data(value.type, value.data, value.data_length, put_units, u"  ",
+                     value_name_width(value.name, value.name_length));
     put("\r\n");
 }
 

@@ -1,4 +1,5 @@
-// The cleaning-script builder: report section in, registry deletion entries out.
+// The cleaning-script builder: the report's registry sections in, registry
+// script entries out.
 #include "convert/cleaning_script.h"
 
 #include <algorithm>
@@ -6,11 +7,12 @@
 #include <cstring>
 #include <string_view>
 
+#include "convert/changed_values.h"
 #include "convert/deleted_keys.h"
+#include "convert/headings.h"
 #include "convert/key_safety.h"
 #include "convert/line_reader.h"
 #include "convert/report_text.h"
-#include "convert/utf16.h"
 #include "convert/value_entries.h"
 #include "state/state.h"
 
@@ -20,6 +22,7 @@ constexpr char script_header[] = "Windows Registry Editor Version 5.00\r\n\r\n";
 constexpr char utf16_byte_order_mark[] = "\xFF\xFE";
 constexpr char script_name[] = "\\morvane.reg";
 constexpr std::uint32_t temp_path_size = 200;
+std::uint32_t temp_length;
 
 [[noreturn]] void fail(const char* message)
 {
@@ -31,66 +34,6 @@ constexpr std::uint32_t temp_path_size = 200;
     end_process(0);
 }
 
-bool read_report_line(ReportLine& line)
-{
-    if (report_encoding == ReportEncoding::ansi) {
-        if (!read_line_start(line_buffer, input_file))
-            return false;
-        const auto length = static_cast<std::uint32_t>(std::strlen(line_buffer));
-        line = {line_buffer, nullptr, length, length, length == line_length && !line_continues,
-                length == 0 && !line_continues};
-        return true;
-    }
-    if (!read_line_start(line_buffer, input_file, read_utf16_line))
-        return false;
-    std::uint32_t units = 0;
-    const bool exact = utf16_to_utf8(line_buffer, line_length, report_line, units) && 2 * units == line_length;
-    line = {report_line, line_buffer, static_cast<std::uint32_t>(std::strlen(report_line)), units,
-            exact && !line_continues, report_line[0] == '\0' && !line_continues};
-    return true;
-}
-
-// A UTF-16 report is searched for its tags as UTF-8. A tag that the code
-// page does not convert matches no line.
-std::uint32_t convert_tags(const TagList& tags, char (&converted_tags)[max_tags][sizeof report_tags[0]])
-{
-    std::uint32_t converted_count = 0;
-    for (std::uint32_t t = 0; t < tags.count; ++t) {
-        const char* tag = tags.tags[t];
-        const auto length = static_cast<std::uint32_t>(std::strlen(tag));
-        alignas(char16_t) char units[2 * (tag_slot_size - 1)];
-        const std::uint32_t bytes = ansi_to_utf16le(tag, length, units, sizeof units);
-        std::uint32_t converted = 0;
-        if ((length == 0 || bytes > 0) && utf16_to_utf8(units, bytes, converted_tags[converted_count], converted))
-            ++converted_count;
-    }
-    return converted_count;
-}
-
-template <std::size_t Size>
-bool begins_with_any(const char* line, const char (&tags)[max_tags][Size], std::uint32_t count)
-{
-    for (std::uint32_t t = 0; t < count; ++t) {
-        if (std::strncmp(line, tags[t], std::strlen(tags[t])) == 0)
-            return true;
-    }
-    return false;
-}
-
-bool begins_with_tag(const char* line)
-{
-    if (report_encoding == ReportEncoding::ansi)
-        return begins_with_any(line, tag_list.tags, tag_list.count);
-    return begins_with_any(line, report_tags, report_tag_count);
-}
-
-bool begins_with_value_tag(const char* line)
-{
-    if (report_encoding == ReportEncoding::ansi)
-        return begins_with_any(line, value_tag_list.tags, value_tag_list.count);
-    return begins_with_any(line, report_value_tags, report_value_tag_count);
-}
-
 // RegShot's title, such as "Regshot 1.9.0 x64 Unicode" or
 // "Regshot 1.9.1 x64 ANSI (beta r321)", names the build that took the shots.
 bool names_x64(const char* line)
@@ -99,37 +42,6 @@ bool names_x64(const char* line)
         return false;
     for (const char* word = line; (word = std::strstr(word, " x64")) != nullptr; word += 4) {
         if (word[4] == ' ' || word[4] == '\0')
-            return true;
-    }
-    return false;
-}
-
-// Pieces of a line longer than a chunk never count as lines of their own:
-// a heading there would start the wrong section, a key there a wrong key.
-// RegShot leaves out a section with nothing in it, so the values section's
-// heading may come first; false then.
-bool find_heading()
-{
-    ReportLine line;
-    line_continues = false;
-    if (!read_report_line(line))
-        fail("Invalid or empty report file.");
-    report_from_x64 = names_x64(line.text);
-    while (!begins_with_tag(line.text)) {
-        if (begins_with_value_tag(line.text))
-            return false;
-        if (!read_report_line(line))
-            fail("Invalid or empty report file.");
-    }
-    return true;
-}
-
-// The values section follows the keys section in RegShot's reports.
-bool find_value_heading()
-{
-    ReportLine line;
-    while (read_report_line(line)) {
-        if (begins_with_value_tag(line.text))
             return true;
     }
     return false;
@@ -235,35 +147,100 @@ void write_entry_for(const ReportLine& line)
     write_text({entry, used});
 }
 
-// RegShot breaks a result after every wrap_length characters. A line of
-// exactly that length is a whole result only when the next line ends the
-// section or opens with a root name; otherwise that result was cut, and
-// neither it nor the lines that carry it on name a key or a value.
-void convert_section(void (*write_entry)(const ReportLine&))
+// RegShot breaks a result after every wrap_length characters, and a value's
+// data may hold line breaks of its own. A line that does not open with a
+// root name carries on the result before it when that one may go on: after
+// a line of exactly wrap_length characters, and in a section of old and new
+// lines after any line, so that a cut pair cannot shift the pairing. A
+// result that was carried on was cut: it is handed on, but not whole.
+void convert_section(void (*write_entry)(const ReportLine&), bool pairs)
 {
-    enum class Wrap { none, maybe_cut, cut };
-    Wrap wrap = Wrap::none;
+    enum class Held { none, open, cut };
+    Held held = Held::none;
     ReportLine line;
-    ReportLine held{};
+    ReportLine kept{};
+    const auto hand_on_held = [&] {
+        kept.whole = kept.whole && held == Held::open;
+        write_entry(kept);
+        held = Held::none;
+    };
     while (read_report_line(line) && !line.empty) {
-        const bool carries_on = wrap != Wrap::none && root_of(key_of(line.text)) == nullptr;
-        if (wrap == Wrap::maybe_cut && !carries_on)
-            write_entry(held);
-        if (line.characters == wrap_length) {
-            wrap = carries_on ? Wrap::cut : Wrap::maybe_cut;
-            // wrap_length characters always fit; the bound only keeps it so.
-            const std::size_t size = std::min(std::strlen(line.text), sizeof held_line - 1);
-            std::memcpy(held_line, line.text, size);
-            held_line[size] = '\0';
-            held = {held_line, nullptr, static_cast<std::uint32_t>(size), line.characters, line.whole, false};
+        const bool opens = root_of(key_of(line.text)) != nullptr;
+        if (held != Held::none && !opens) {
+            held = Held::cut;
             continue;
         }
-        wrap = Wrap::none;
-        if (!carries_on)
+        if (held != Held::none)
+            hand_on_held();
+        if (!opens || (!pairs && line.characters != wrap_length)) {
             write_entry(line);
+            continue;
+        }
+        // A line of RegShot's fits; a longer one can only be cut.
+        const std::size_t size = std::min(std::strlen(line.text), sizeof held_line - 1);
+        std::memcpy(held_line, line.text, size);
+        held_line[size] = '\0';
+        kept = {held_line, nullptr, static_cast<std::uint32_t>(size), line.characters,
+                line.whole && line.characters <= wrap_length, false};
+        held = Held::open;
     }
-    if (wrap == Wrap::maybe_cut)
-        write_entry(held);
+    if (held != Held::none)
+        hand_on_held();
+}
+
+void create_script()
+{
+    script_file = create_file_for_writing(script_path);
+    if (script_file == invalid_file)
+        fail("Error creating temporary file.");
+    if (report_encoding == ReportEncoding::utf16le)
+        write_file(script_file, utf16_byte_order_mark, 2);
+    write_text(script_header);
+    key_count = 0;
+    kept_key_count = 0;
+    value_count = 0;
+    set_back_count = 0;
+    forget_listed_hives();
+    forget_deleted_keys();
+    start_value_entries();
+    start_changed_values();
+}
+
+// The first heading of each section opens it; sections of files and
+// folders are read by the file list, from the first of them on.
+void convert_sections(ReportLine& line, std::int64_t line_start)
+{
+    bool keys_done = false;
+    bool done[section_count] = {};
+    do {
+        const bool keys = !keys_done && opens_keys(line.text);
+        std::uint32_t s = 0;
+        while (!keys && s < section_count && (done[s] || !opens_section(line.text, static_cast<Section>(s))))
+            ++s;
+        if (!keys && s == section_count)
+            continue;
+        if (script_file == invalid_file) {
+            std::memcpy(script_path + temp_length, script_name, sizeof script_name);
+            create_script();
+        }
+        if (keys) {
+            keys_done = true;
+            convert_section(write_entry_for, false);
+            continue;
+        }
+        done[s] = true;
+        switch (static_cast<Section>(s)) {
+        case Section::values_added:
+            convert_section(write_value_entry_for, false);
+            break;
+        case Section::values_modified:
+            convert_section(write_changed_value_for, true);
+            break;
+        default:
+            if (file_sections_at < 0)
+                file_sections_at = line_start;
+        }
+    } while ((line_start = file_position(input_file), read_report_line(line)));
 }
 
 }  // namespace
@@ -275,40 +252,29 @@ void build_cleaning_script()
         fail("Error opening input file.");
     report_encoding = read_encoding(line_buffer, input_file);
 
-    const std::uint32_t length = get_temp_path(temp_path_size, script_path);
-    if (length == 0 || length >= temp_path_size)
+    temp_length = get_temp_path(temp_path_size, script_path);
+    if (temp_length == 0 || temp_length >= temp_path_size)
         fail("Error accessing temporary directory.");
 
-    if (report_encoding == ReportEncoding::utf16le) {
-        report_tag_count = convert_tags(tag_list, report_tags);
-        report_value_tag_count = convert_tags(value_tag_list, report_value_tags);
-    }
-    const bool keys_listed = find_heading();
-    std::memcpy(script_path + length, script_name, sizeof script_name);
-
-    script_file = create_file_for_writing(script_path);
+    prepare_headings();
+    file_sections_at = -1;
+    ReportLine line;
+    line_continues = false;
+    const std::int64_t first_line = file_position(input_file);
+    if (!read_report_line(line))
+        fail("Invalid or empty report file.");
+    report_from_x64 = names_x64(line.text);
+    convert_sections(line, first_line);
     if (script_file == invalid_file)
-        fail("Error creating temporary file.");
-    if (report_encoding == ReportEncoding::utf16le)
-        write_file(script_file, utf16_byte_order_mark, 2);
-    write_text(script_header);
-    key_count = 0;
-    kept_key_count = 0;
-    value_count = 0;
-    forget_listed_hives();
-    forget_deleted_keys();
-    start_value_entries();
-
-    if (keys_listed)
-        convert_section(write_entry_for);
-    if (!keys_listed || find_value_heading())
-        convert_section(write_value_entry_for);
+        fail("Invalid or empty report file.");
 
     close_file(input_file);
     input_file = invalid_file;
     close_file(script_file);
     script_file = invalid_file;
-    if (key_count == 0 && value_count == 0 && kept_key_count > 0) {
+    if (key_count + value_count + set_back_count > 0 || file_sections_at >= 0)
+        return;
+    if (kept_key_count > 0) {
         char text[192];
         std::snprintf(text, sizeof text,
                       "Nothing to delete: the %d listed key(s) hold Windows' own state, so all are kept (see "
@@ -316,6 +282,5 @@ void build_cleaning_script()
                       kept_key_count);
         fail(text);
     }
-    if (key_count == 0 && value_count == 0)
-        fail("No keys found, nothing to do.");
+    fail("No keys found, nothing to do.");
 }

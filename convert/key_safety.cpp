@@ -116,6 +116,41 @@ void scope_names(bool under_users, std::string_view path, ScopedNames& names)
         at(StateScope::user_classes)[0] = path;
 }
 
+bool same_value_name(std::string_view wanted, const char16_t* name, std::uint32_t length)
+{
+    if (wanted.size() != length)
+        return false;
+    for (std::uint32_t i = 0; i < length; ++i) {
+        if (name[i] >= 0x80 || upper(static_cast<char>(name[i])) != upper(wanted[i]))
+            return false;
+    }
+    return true;
+}
+
+// The location of Windows' own state that the key lies in, or, for a value
+// (`name` set), that names it.
+KeyVerdict find_state(bool under_users, std::string_view path, const char16_t* name, std::uint32_t length)
+{
+    ScopedNames names{};
+    scope_names(under_users, path, names);
+    for (std::size_t scope = 0; scope < scope_count; ++scope) {
+        for (std::string_view below : names[scope]) {
+            if (below.empty())
+                continue;
+            for (const StateLocation& location : scoped_locations[scope]) {
+                // Most keys differ from every location in their first letter.
+                std::string_view rest = below;
+                if (upper(rest[0]) != upper(location.path[0]) || !strip_key(rest, location.path))
+                    continue;
+                if (location.value.empty() ||
+                    (name != nullptr && rest.empty() && same_value_name(location.value, name, length)))
+                    return {KeptReason::windows_state, location.kind};
+            }
+        }
+    }
+    return {KeptReason::none, {}};
+}
+
 }  // namespace
 
 void forget_listed_hives()
@@ -134,18 +169,14 @@ KeyVerdict classify_listed_key(bool under_users, std::string_view path)
     }
     if (listed_hive_count > 0 && hive_listed(name_hash(under_users, hive)))
         return {KeptReason::in_loaded_hive, {}};
-    ScopedNames names{};
-    scope_names(under_users, path, names);
-    for (std::size_t scope = 0; scope < scope_count; ++scope) {
-        for (std::string_view name : names[scope]) {
-            if (name.empty())
-                continue;
-            for (const StateLocation& location : scoped_locations[scope]) {
-                // Most keys differ from every location in their first letter.
-                if (upper(name[0]) == upper(location.path[0]) && strip_key(name, location.path))
-                    return {KeptReason::windows_state, location.kind};
-            }
-        }
-    }
-    return {KeptReason::none, {}};
+    return find_state(under_users, path, nullptr, 0);
+}
+
+// A value's key was there before the installation: it is kept only as a key
+// of a hive listed as added, not as the root of one.
+KeyVerdict classify_listed_value(bool under_users, std::string_view key, const char16_t* name, std::uint32_t length)
+{
+    if (listed_hive_count > 0 && hive_listed(name_hash(under_users, first_name(key))))
+        return {KeptReason::in_loaded_hive, {}};
+    return find_state(under_users, key, name, length);
 }

@@ -1,6 +1,7 @@
 // Which listed keys the cleaning script deletes, and why it keeps the others.
 #pragma once
 
+#include <cstdint>
 #include <string_view>
 
 enum class KeptReason : unsigned char { none, hive_root, in_loaded_hive, windows_state };
@@ -18,3 +19,7 @@ void forget_listed_hives();
 // the keys listed after it (RegShot lists a key before its subkeys) are
 // kept too.
 KeyVerdict classify_listed_key(bool under_users, std::string_view path);
+// The same for a value of a key that was there before: kept in a hive listed
+// as added, or where Windows keeps its own state, in the key or in the
+// value of that name.
+KeyVerdict classify_listed_value(bool under_users, std::string_view key, const char16_t* name, std::uint32_t length);

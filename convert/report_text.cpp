@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "convert/key_safety.h"
+#include "convert/line_reader.h"
 #include "convert/utf16.h"
 #include "state/state.h"
 
@@ -17,6 +18,25 @@ constexpr RootName root_names[] = {
 };
 
 }  // namespace
+
+bool read_report_line(ReportLine& line)
+{
+    if (report_encoding == ReportEncoding::ansi) {
+        if (!read_line_start(line_buffer, input_file))
+            return false;
+        const auto length = static_cast<std::uint32_t>(std::strlen(line_buffer));
+        line = {line_buffer, nullptr, length, length, length == line_length && !line_continues,
+                length == 0 && !line_continues};
+        return true;
+    }
+    if (!read_line_start(line_buffer, input_file, read_utf16_line))
+        return false;
+    std::uint32_t units = 0;
+    const bool exact = utf16_to_utf8(line_buffer, line_length, report_line, units) && 2 * units == line_length;
+    line = {report_line, line_buffer, static_cast<std::uint32_t>(std::strlen(report_line)), units,
+            exact && !line_continues, report_line[0] == '\0' && !line_continues};
+    return true;
+}
 
 const char* key_of(const char* line)
 {

@@ -26,6 +26,9 @@ struct RootName {
     bool users;  // HKEY_USERS, else HKEY_LOCAL_MACHINE
 };
 
+// The next line of the report in input_file, as 8-bit text; false at its end.
+bool read_report_line(ReportLine& line);
+
 // The line without its leading blanks.
 const char* key_of(const char* line);
 // The root that the key opens with, followed by a backslash; or none.

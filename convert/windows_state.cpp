@@ -1,7 +1,9 @@
 // The locations of Windows' own state, one a line, to be reviewed as a list.
 // Drawn from the registry filter lists of sandbox and monitoring tools (for
 // instance Noriben's registry approve list) and from what Microsoft documents
-// each key to hold. What installers write, even inside Microsoft's trees, is
+// each key to hold. A line that names a value keeps only that value: the
+// random-number seed, counters and time stamps that Windows rewrites while
+// it runs, which a report lists as changed between any two shots. What installers write, even inside Microsoft's trees, is
 // left out on purpose: Uninstall entries, App Paths, classes and file
 // associations, services and drivers under Services\<name>, Windows
 // Installer's records of a product, and classic event sources under
@@ -22,6 +24,7 @@ constexpr std::string_view network = "network lists, profiles and interfaces";
 constexpr std::string_view events = "event logs and tracing";
 constexpr std::string_view defender = "Windows Defender";
 constexpr std::string_view caches = "Windows' caches of what the user did";
+constexpr std::string_view rewritten = "random-number seeds, counters and time stamps";
 
 constexpr StateLocation locations[] = {
     // HKEY_LOCAL_MACHINE
@@ -48,6 +51,18 @@ constexpr StateLocation locations[] = {
     {machine_software, "Microsoft\\Windows NT\\CurrentVersion\\Tracing", events},
     {machine_software, "Microsoft\\Windows Defender", defender},
     {machine_software, "Microsoft\\Windows Advanced Threat Protection", defender},
+    {machine_software, "Microsoft\\Cryptography\\RNG", rewritten, "Seed"},
+    {machine_software, "Microsoft\\Dfrg\\Statistics", rewritten},
+    {machine_software, "Microsoft\\Reliability Analysis\\RAC", rewritten},
+    {machine_software, "Microsoft\\SQMClient", rewritten},
+    {machine_software, "Microsoft\\Windows\\CurrentVersion\\Diagnostics\\DiagTrack", rewritten},
+    {machine_software, "Microsoft\\Windows\\CurrentVersion\\Group Policy", rewritten},
+    {machine_software, "Microsoft\\Windows\\CurrentVersion\\Reliability", rewritten},
+    {machine_software, "Microsoft\\Windows NT\\CurrentVersion\\AppCompatFlags\\Appraiser", rewritten},
+    {machine_software, "Microsoft\\Windows NT\\CurrentVersion\\AppCompatFlags\\Inventory", rewritten},
+    {machine_software, "Microsoft\\Windows NT\\CurrentVersion\\Notifications", rewritten},
+    {machine_software, "Microsoft\\Windows NT\\CurrentVersion\\Prefetcher", rewritten},
+    {machine_software, "Microsoft\\Windows NT\\CurrentVersion\\ProfileList", rewritten},
 
     // HKEY_LOCAL_MACHINE\SYSTEM\CurrentControlSet, as any ControlSetNNN
     {control_set, "Enum", devices},
@@ -67,6 +82,11 @@ constexpr StateLocation locations[] = {
     {control_set, "Control\\WMI\\Autologger", events},
     {control_set, "Control\\WMI\\GlobalLogger", events},
     {control_set, "Services\\bam\\State\\UserSettings", caches},
+    {control_set, "Control\\Windows", rewritten, "ShutdownTime"},
+    {control_set, "Services\\SharedAccess\\Epoch", rewritten},
+    {control_set, "Services\\SharedAccess\\Epoch2", rewritten},
+    {control_set, "Services\\VSS\\Diag", rewritten},
+    {control_set, "Services\\W32Time", rewritten},
 
     // HKEY_USERS\<user>\Software, in either view
     {user_software, "Microsoft\\SystemCertificates\\AuthRoot", certificates},
@@ -84,6 +104,9 @@ constexpr StateLocation locations[] = {
     {user_software, "Microsoft\\Windows\\CurrentVersion\\Explorer\\MountPoints2", caches},
     {user_software, "Microsoft\\Windows\\CurrentVersion\\Explorer\\SessionInfo", caches},
     {user_software, "Microsoft\\Windows NT\\CurrentVersion\\AppCompatFlags\\Compatibility Assistant", caches},
+    {user_software, "Microsoft\\Windows\\CurrentVersion\\Explorer\\StartPage2", caches},
+    {user_software, "Microsoft\\Windows\\CurrentVersion\\Explorer\\Streams", caches},
+    {user_software, "Microsoft\\Windows\\CurrentVersion\\Group Policy", rewritten},
 
     // HKEY_USERS\<user>_Classes, also seen as HKEY_USERS\<user>\Software\Classes
     {user_classes, "Local Settings\\MuiCache", caches},

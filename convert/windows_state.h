@@ -18,6 +18,9 @@ struct StateLocation {
     StateScope scope;
     std::string_view path;  // below the scope, compared without regard to case
     std::string_view kind;  // what Windows keeps there, as the script's comment says
+    // Set for one value of the key that Windows rewrites all the time; the
+    // key itself, and its other values, are not Windows' own then.
+    std::string_view value = {};
 };
 
 // The locations below one scope's key.

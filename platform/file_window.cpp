@@ -81,6 +81,17 @@ void move_file_position(FileHandle handle, std::int32_t distance)
         file.position += distance;
 }
 
+std::int64_t file_position(FileHandle handle)
+{
+    return files[handle].position;
+}
+
+void set_file_position(FileHandle handle, std::int64_t position)
+{
+    if (position >= 0)
+        files[handle].position = position;
+}
+
 void write_file(FileHandle handle, const char* bytes, std::uint32_t length)
 {
     OpenFile& file = files[handle];

@@ -19,6 +19,9 @@ std::uint32_t read_file(FileHandle file, char* buffer, std::uint32_t size);
 // failure, fewer than `size` only at the end of the file.
 std::uint32_t peek_file(FileHandle file, const char*& bytes, std::uint32_t size);
 void move_file_position(FileHandle file, std::int32_t distance);
+// The position counted from the file's start, and a move to one.
+std::int64_t file_position(FileHandle file);
+void set_file_position(FileHandle file, std::int64_t position);
 void write_file(FileHandle file, const char* bytes, std::uint32_t length);
 // True when every write reached the file.
 bool close_file(FileHandle file);

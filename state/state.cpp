@@ -2,7 +2,7 @@
 #include "state/state.h"
 
 TagList tag_list;
-TagList value_tag_list;
+TagList section_tags[section_count];
 char line_buffer[chunk_size + 1];
 std::uint32_t line_length;
 bool line_continues;
@@ -12,13 +12,15 @@ bool report_from_x64;
 char report_line[chunk_size / 2 * utf8_per_unit + 1];
 char report_tags[max_tags][(tag_slot_size - 1) * utf8_per_unit + 1];
 std::uint32_t report_tag_count;
-char report_value_tags[max_tags][(tag_slot_size - 1) * utf8_per_unit + 1];
-std::uint32_t report_value_tag_count;
+char report_section_tags[section_count][max_tags][(tag_slot_size - 1) * utf8_per_unit + 1];
+std::uint32_t report_section_tag_count[section_count];
 char held_line[wrap_length * utf8_per_unit + 1];
 char script_path[path_size];
 std::int32_t key_count;
 std::int32_t kept_key_count;
 std::int32_t value_count;
+std::int32_t set_back_count;
+std::int64_t file_sections_at = -1;
 FileHandle input_file = invalid_file;
 FileHandle script_file = invalid_file;
 char backup_path[path_size];

@@ -23,8 +23,11 @@ inline constexpr std::uint32_t utf8_per_unit = 3;
 enum class ReportEncoding : std::uint8_t { ansi, utf16le };
 
 extern TagList tag_list;
-// The tags of the values section.
-extern TagList value_tag_list;
+// The sections read besides the added keys, in the order of RegShot's
+// reports; each is found by headings of its own.
+enum class Section : std::uint8_t { values_added, values_modified, folders_added, files_added };
+inline constexpr std::uint32_t section_count = 4;
+extern TagList section_tags[section_count];
 extern char line_buffer[chunk_size + 1];
 // The bytes the line reader delivered, up to the cut (a UTF-16 line holds
 // zero bytes, so its length is not the string's).
@@ -48,8 +51,8 @@ inline RegistryView report_view()
 extern char report_line[chunk_size / 2 * utf8_per_unit + 1];
 extern char report_tags[max_tags][(tag_slot_size - 1) * utf8_per_unit + 1];
 extern std::uint32_t report_tag_count;
-extern char report_value_tags[max_tags][(tag_slot_size - 1) * utf8_per_unit + 1];
-extern std::uint32_t report_value_tag_count;
+extern char report_section_tags[section_count][max_tags][(tag_slot_size - 1) * utf8_per_unit + 1];
+extern std::uint32_t report_section_tag_count[section_count];
 // A line of exactly wrap_length characters, kept until the next line tells
 // whether RegShot cut it.
 extern char held_line[wrap_length * utf8_per_unit + 1];
@@ -59,6 +62,10 @@ extern std::int32_t key_count;
 extern std::int32_t kept_key_count;
 // Deletion entries of values added under keys that were already there.
 extern std::int32_t value_count;
+// Entries that set a value the installation changed back to its old data.
+extern std::int32_t set_back_count;
+// Where the report's first section of files or folders begins, or -1.
+extern std::int64_t file_sections_at;
 extern FileHandle input_file;
 extern FileHandle script_file;
 

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <string>
 
+#include "convert/tag_list.h"
 #include "state/state.h"
 #include "tests/test_support.h"
 
@@ -285,8 +286,7 @@ TEST(CleaningScript, DeletesTheValuesAddedUnderKeysThatWereThere)
         const test::Outcome outcome = test::run_isolated(sandbox, [&] {
             setenv("MORVANE_REGISTRY_DIR", registry.c_str(), 1);
             use_standard_tag();
-            std::strcpy(value_tag_list.tags[0], "Values added");
-            value_tag_list.count = 1;
+            load_section_tags();
             std::strcpy(report_path, report_file.c_str());
             build_cleaning_script();
             std::printf("keys %d, values %d, kept %d\n", key_count, value_count, kept_key_count);

@@ -65,7 +65,7 @@ bool cleaning_agreed()
 int main_flow()
 {
     load_tag_list();
-    load_value_tags();
+    load_section_tags();
     choose_report_file();
     build_cleaning_script();
 
@@ -86,12 +86,16 @@ int main_flow()
     if (value_count > 0)
         std::snprintf(values, sizeof values, "%d value(s) added under keys that were already there go too.\n",
                       value_count);
-    char question[384];
+    char set_back[96] = "";
+    if (set_back_count > 0)
+        std::snprintf(set_back, sizeof set_back, "%d value(s) the installation changed are set back.\n",
+                      set_back_count);
+    char question[512];
     std::snprintf(question, sizeof question,
-                  "%d registry key(s) found parsing report.\n%s%s\n"
+                  "%d registry key(s) found parsing report.\n%s%s%s\n"
                   "CONTINUE WITH CLEANING?\n"
                   "Warning: if you are editing 'morvane.reg', close it NOW.",
-                  key_count, values, kept);
+                  key_count, values, set_back, kept);
     if (prompt_user(question, style_ok_cancel) != button_ok)
         return 0;
     begin_progress();

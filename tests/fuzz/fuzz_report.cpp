@@ -6,6 +6,7 @@
 #include <string>
 
 #include "convert/cleaning_script.h"
+#include "convert/tag_list.h"
 #include "state/state.h"
 #include "tests/fuzz/fuzz_support.h"
 
@@ -55,8 +56,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzz::reset_state();
     std::strcpy(tag_list.tags[0], "Keys added");
     tag_list.count = 1;
-    std::strcpy(value_tag_list.tags[0], "Values added");
-    value_tag_list.count = 1;
+    load_section_tags();
     std::strcpy(report_path, report.c_str());
     bool returned = false;
     if (setjmp(fuzz::process_end) == 0) {

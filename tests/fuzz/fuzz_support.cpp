@@ -77,7 +77,7 @@ std::string read_bytes(const std::string& path)
 void reset_state()
 {
     std::memset(&tag_list, 0, sizeof tag_list);
-    std::memset(&value_tag_list, 0, sizeof value_tag_list);
+    std::memset(section_tags, 0, sizeof section_tags);
     std::memset(line_buffer, 0, sizeof line_buffer);
     std::memset(report_path, 0, sizeof report_path);
     std::memset(script_path, 0, sizeof script_path);

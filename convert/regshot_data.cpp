@@ -1,0 +1,321 @@
+// RegShot 1.9's text of value data: a string in quotes (a list of strings
+// as "a", "b"), a number as 0x and upper-case hex digits, anything else
+// byte by byte as " XX", and "(NULL!)" for no data. A string whose size does
+// not match its text is printed byte by byte.
+#include "convert/regshot_data.h"
+
+#include <cstring>
+#include <string_view>
+
+#include "convert/value_text.h"
+#include "state/state.h"
+
+namespace {
+
+constexpr std::u16string_view no_data = u"(NULL!)";
+constexpr std::u16string_view cut_mark = u" ...";
+constexpr std::u16string_view separator = u"\", \"";
+
+// ANSI strings as RegShot's ANSI build gets them from the registry.
+char ansi_data[std::uint32_t{1} << 17];
+char16_t ansi_units[std::uint32_t{1} << 16];
+
+// Counts on past its capacity, so that a text too long to keep is known to
+// be longer than any line.
+struct Text {
+    char16_t* units;
+    std::uint32_t capacity;
+    std::uint32_t length;
+    bool told;
+
+    void put(char16_t unit)
+    {
+        if (length < capacity)
+            units[length] = unit;
+        ++length;
+    }
+    void put(std::u16string_view text)
+    {
+        for (const char16_t unit : text)
+            put(unit);
+    }
+    void put_hex(std::uint64_t number, int digits)
+    {
+        for (int shift = 4 * (digits - 1); shift >= 0; shift -= 4)
+            put(static_cast<char16_t>("0123456789ABCDEF"[(number >> shift) & 0xF]));
+    }
+};
+
+// Characters of an ANSI string reach the text as the code page converts them.
+template <typename Char>
+void put_characters(Text& text, const Char* characters, std::uint32_t count)
+{
+    if constexpr (sizeof(Char) == 2) {
+        for (std::uint32_t i = 0; i < count; ++i)
+            text.put(static_cast<char16_t>(characters[i]));
+    } else {
+        const std::uint32_t bytes = ansi_to_utf16le(characters, count, reinterpret_cast<char*>(ansi_units),
+                                                    sizeof ansi_units);
+        text.told = text.told && (count == 0 || bytes > 0);
+        for (std::uint32_t i = 0; i < bytes / 2; ++i)
+            text.put(ansi_units[i]);
+    }
+}
+
+template <typename Char>
+std::uint32_t length_within(const Char* characters, std::uint32_t count)
+{
+    std::uint32_t length = 0;
+    while (length < count && characters[length] != 0)
+        ++length;
+    return length;
+}
+
+// Whether the string types' data is printed as strings: its size must end
+// right after the first zero (two zeros for a list).
+template <typename Char>
+bool printed_as_strings(const Char* characters, std::uint32_t size, bool list)
+{
+    const std::uint32_t count = size / sizeof(Char);
+    std::uint32_t actual = 0;
+    if (list) {
+        for (; actual < count; ++actual) {
+            if (characters[actual] != 0)
+                continue;
+            if (++actual >= count)
+                break;
+            if (characters[actual] != 0)
+                continue;
+            ++actual;
+            break;
+        }
+    } else {
+        actual = length_within(characters, count);
+        if (actual < count)
+            ++actual;
+    }
+    return actual * sizeof(Char) == size;
+}
+
+template <typename Char>
+void put_strings(Text& text, const Char* characters, std::uint32_t size, bool list)
+{
+    std::uint32_t to_go = size / sizeof(Char);
+    text.put(u'"');
+    if (!list) {
+        put_characters(text, characters, length_within(characters, to_go));
+    } else {
+        bool first = true;
+        while (to_go > 0 && *characters != 0) {
+            if (!first)
+                text.put(separator);
+            first = false;
+            const std::uint32_t length = length_within(characters, to_go);
+            put_characters(text, characters, length);
+            to_go -= length;
+            if (to_go == 0)
+                break;
+            characters += length + 1;
+            --to_go;
+        }
+    }
+    text.put(u'"');
+}
+
+void put_bytes(Text& text, const unsigned char* bytes, std::uint32_t size)
+{
+    for (std::uint32_t i = 0; i < size; ++i) {
+        if (i > 0)
+            text.put(u' ');
+        text.put_hex(bytes[i], 2);
+    }
+}
+
+template <typename Char>
+void put_string_data(Text& text, const Char* characters, std::uint32_t size, bool list)
+{
+    if (printed_as_strings(characters, size, list))
+        put_strings(text, characters, size, list);
+    else
+        put_bytes(text, reinterpret_cast<const unsigned char*>(characters), size);
+}
+
+int hex_digit(char16_t unit)
+{
+    if (unit >= u'0' && unit <= u'9')
+        return unit - u'0';
+    return unit >= u'A' && unit <= u'F' ? unit - u'A' + 10 : -1;
+}
+
+// "0x" and exactly `digits` upper-case hex digits.
+bool read_number(std::u16string_view text, int digits, std::uint64_t& number)
+{
+    if (text.size() != 2 + static_cast<std::size_t>(digits) || text.substr(0, 2) != u"0x")
+        return false;
+    number = 0;
+    for (int i = 0; i < digits; ++i) {
+        const int digit = hex_digit(text[2 + static_cast<std::size_t>(i)]);
+        if (digit < 0)
+            return false;
+        number = number << 4 | static_cast<std::uint64_t>(digit);
+    }
+    return true;
+}
+
+struct Bytes {
+    char* data;
+    std::uint32_t capacity;
+    std::uint32_t length;
+
+    bool put(unsigned char byte)
+    {
+        if (length == capacity)
+            return false;
+        data[length++] = static_cast<char>(byte);
+        return true;
+    }
+    bool put_units(std::u16string_view units)
+    {
+        for (const char16_t unit : units) {
+            if (!put(static_cast<unsigned char>(unit & 0xFF)) || !put(static_cast<unsigned char>(unit >> 8)))
+                return false;
+        }
+        return true;
+    }
+};
+
+// Strings in quotes. RegShot prints a string with and without its closing
+// zero alike: the zero, as the registry's own functions store it, is taken.
+// An ANSI report prints a character that its code page lacks as '?'.
+OldData read_strings(std::u16string_view text, bool list, Bytes& bytes)
+{
+    if (text.size() < 2 || text.front() != u'"' || text.back() != u'"')
+        return OldData::other_form;
+    std::u16string_view inner = text.substr(1, text.size() - 2);
+    if (report_encoding == ReportEncoding::ansi && inner.find(u'?') != std::u16string_view::npos)
+        return OldData::uncertain;
+    if (!list)
+        return bytes.put_units(inner) && bytes.put_units({u"", 1}) ? OldData::exact : OldData::uncertain;
+    // "" is printed for a list of no strings in either of its two forms.
+    if (inner.empty())
+        return OldData::uncertain;
+    for (;;) {
+        const std::size_t end = inner.find(separator);
+        const std::u16string_view one = inner.substr(0, end);
+        if (one.empty() || !bytes.put_units(one) || !bytes.put_units({u"", 1}))
+            return OldData::uncertain;
+        if (end == std::u16string_view::npos)
+            break;
+        inner.remove_prefix(end + separator.size());
+    }
+    return bytes.put_units({u"", 1}) ? OldData::exact : OldData::uncertain;
+}
+
+OldData read_bytes(std::u16string_view text, Bytes& bytes)
+{
+    if (text.size() >= cut_mark.size() && text.substr(text.size() - cut_mark.size()) == cut_mark)
+        return OldData::cut;
+    if (text.size() % 3 != 2)
+        return OldData::other_form;
+    for (std::size_t at = 0; at < text.size(); at += 3) {
+        const int high = hex_digit(text[at]);
+        const int low = hex_digit(text[at + 1]);
+        if (high < 0 || low < 0 || (at + 2 < text.size() && text[at + 2] != u' '))
+            return OldData::other_form;
+        if (!bytes.put(static_cast<unsigned char>(high * 16 + low)))
+            return OldData::uncertain;
+    }
+    return OldData::exact;
+}
+
+}  // namespace
+
+bool regshot_data_text(const RegistryValue& value, char16_t* units, std::uint32_t capacity, std::uint32_t& length)
+{
+    Text text{units, capacity, 0, true};
+    const auto* bytes = reinterpret_cast<const unsigned char*>(value.data);
+    const std::uint32_t size = value.data_length;
+    if (size == 0) {
+        text.put(no_data);
+        length = text.length;
+        return true;
+    }
+    switch (value.type) {
+    case reg_sz:
+    case reg_expand_sz:
+    case reg_multi_sz: {
+        const bool list = value.type == reg_multi_sz;
+        if (report_encoding == ReportEncoding::utf16le) {
+            put_string_data(text, reinterpret_cast<const char16_t*>(value.data), size, list);
+            break;
+        }
+        // The ANSI build reads strings through the registry's ANSI calls.
+        const std::uint32_t converted =
+            size % 2 != 0 ? 0
+                          : utf16_to_ansi(reinterpret_cast<const char16_t*>(value.data), size / 2, ansi_data,
+                                          sizeof ansi_data);
+        if (converted == 0)
+            return false;
+        put_string_data(text, ansi_data, converted, list);
+        break;
+    }
+    case reg_dword:
+    case reg_dword_big_endian:
+        if (size != 4) {
+            put_bytes(text, bytes, size);
+            break;
+        }
+        text.put(u"0x");
+        text.put_hex(value.type == reg_dword
+                         ? bytes[0] | bytes[1] << 8 | bytes[2] << 16 | static_cast<std::uint32_t>(bytes[3]) << 24
+                         : bytes[3] | bytes[2] << 8 | bytes[1] << 16 | static_cast<std::uint32_t>(bytes[0]) << 24,
+                     8);
+        break;
+    case reg_qword: {
+        if (size != 8) {
+            put_bytes(text, bytes, size);
+            break;
+        }
+        std::uint64_t number = 0;
+        for (int i = 7; i >= 0; --i)
+            number = number << 8 | bytes[i];
+        text.put(u"0x");
+        text.put_hex(number, 16);
+        break;
+    }
+    default:
+        put_bytes(text, bytes, size);
+    }
+    length = text.length;
+    return text.told;
+}
+
+OldData old_data_bytes(const char16_t* units, std::uint32_t length, std::uint32_t type, char* data,
+                       std::uint32_t capacity, std::uint32_t& data_length)
+{
+    const std::u16string_view text(units, length);
+    Bytes bytes{data, capacity, 0};
+    OldData result = OldData::other_form;
+    std::uint64_t number = 0;
+    if (text == no_data) {
+        result = OldData::exact;
+    } else if (type == reg_sz || type == reg_expand_sz || type == reg_multi_sz) {
+        result = read_strings(text, type == reg_multi_sz, bytes);
+    } else if (type == reg_dword || type == reg_dword_big_endian) {
+        if (read_number(text, 8, number)) {
+            for (int i = 0; i < 4; ++i)
+                bytes.put(static_cast<unsigned char>(number >> (8 * (type == reg_dword ? i : 3 - i))));
+            result = OldData::exact;
+        }
+    } else if (type == reg_qword) {
+        if (read_number(text, 16, number)) {
+            for (int i = 0; i < 8; ++i)
+                bytes.put(static_cast<unsigned char>(number >> (8 * i)));
+            result = OldData::exact;
+        }
+    } else {
+        result = read_bytes(text, bytes);
+    }
+    data_length = bytes.length;
+    return result;
+}

@@ -1,0 +1,127 @@
+// The values sections' lines, resolved against the registry.
+#include "convert/value_lines.h"
+
+#include <cstring>
+
+#include "convert/regshot_data.h"
+#include "convert/utf16.h"
+#include "state/state.h"
+
+namespace {
+
+char16_t key_path[chunk_size + 1];
+char16_t value_name[chunk_size + 1];
+char16_t unused_name[1];
+alignas(char16_t) char value_data[std::uint32_t{1} << 16];
+char16_t printed[chunk_size + 1];
+
+enum class Fit : std::uint8_t { fits, differs, unknown };
+
+Fit data_fit(const RegistryValue& value, RegistryResult found, const char16_t* text, std::uint32_t length)
+{
+    std::uint32_t printed_length = 0;
+    if (found == RegistryResult::too_large || !regshot_data_text(value, printed, chunk_size + 1, printed_length))
+        return Fit::unknown;
+    return printed_length == length && std::memcmp(printed, text, 2 * std::size_t{length}) == 0 ? Fit::fits
+                                                                                                  : Fit::differs;
+}
+
+struct Candidates {
+    std::uint32_t existing;
+    std::uint32_t fitting;
+    std::uint32_t unknown;  // values whose data cannot be compared
+    Split first_existing;
+    Split first_plausible;  // the first that fits, or cannot be compared
+    std::uint32_t existing_type;
+    std::uint32_t plausible_type;
+    bool unreadable;
+};
+
+// Every value that a split of the line names under the key at `slash`.
+void look_in_key(RegistryKey key, const char16_t* units, std::uint32_t slash, std::uint32_t length,
+                 Candidates& found)
+{
+    for (std::uint32_t colon = slash + 1; colon + 1 < length; ++colon) {
+        if (units[colon] != u':' || units[colon + 1] != u' ')
+            continue;
+        std::memcpy(value_name, units + slash + 1, 2 * std::size_t{colon - slash - 1});
+        value_name[colon - slash - 1] = u'\0';
+        RegistryValue value{unused_name, 1, 0, 0, value_data, sizeof value_data, 0};
+        const RegistryResult result = query_registry_value(key, value_name, value);
+        if (result == RegistryResult::absent)
+            continue;
+        if (result != RegistryResult::ok && result != RegistryResult::too_large) {
+            found.unreadable = true;
+            continue;
+        }
+        if (found.existing++ == 0) {
+            found.first_existing = {slash, colon};
+            found.existing_type = value.type;
+        }
+        const Fit fit = data_fit(value, result, units + colon + 2, length - colon - 2);
+        if (fit == Fit::differs)
+            continue;
+        if (found.fitting + found.unknown == 0) {
+            found.first_plausible = {slash, colon};
+            found.plausible_type = value.type;
+        }
+        ++(fit == Fit::fits ? found.fitting : found.unknown);
+    }
+}
+
+}  // namespace
+
+std::uint32_t units_of(const ReportLine& line, char16_t* units)
+{
+    if (line.units != nullptr) {
+        std::memcpy(units, line.units, 2 * std::size_t{line.characters});
+        return line.characters;
+    }
+    auto* bytes = reinterpret_cast<char*>(units);
+    if (report_encoding == ReportEncoding::ansi)
+        return ansi_to_utf16le(line.text, line.bytes, bytes, 2 * chunk_size) / 2;
+    const char* next = line.text;
+    const char* const end = line.text + line.bytes;
+    const std::uint32_t written = utf8_to_utf16(next, end, bytes, 2 * chunk_size);
+    return next == end ? written / 2 : 0;
+}
+
+Resolution resolve_value_line(RegistryRoot root, const char16_t* units, std::uint32_t path, std::uint32_t length,
+                              bool exact, Split& split, std::uint32_t& type)
+{
+    Candidates found{};
+    for (std::uint32_t slash = path; slash < length; ++slash) {
+        if (units[slash] != u'\\')
+            continue;
+        std::memcpy(key_path, units + path, 2 * std::size_t{slash - path});
+        key_path[slash - path] = u'\0';
+        RegistryKey key = 0;
+        const RegistryResult opened = open_registry_key(root, key_path, report_view(), key);
+        if (opened == RegistryResult::absent)
+            break;  // no key lies below a missing one
+        if (opened != RegistryResult::ok) {
+            found.unreadable = true;
+            break;
+        }
+        look_in_key(key, units, slash, length, found);
+        close_registry_key(key);
+    }
+    if (found.unreadable)
+        return Resolution::unreadable;
+    if (found.existing == 0)
+        return Resolution::none;
+    const std::uint32_t plausible = found.fitting + found.unknown;
+    if (!exact && (found.existing == 1 || plausible == 1)) {
+        split = found.existing == 1 ? found.first_existing : found.first_plausible;
+        type = found.existing == 1 ? found.existing_type : found.plausible_type;
+        return Resolution::one;
+    }
+    if (exact && found.fitting == 1 && found.unknown == 0) {
+        split = found.first_plausible;
+        type = found.plausible_type;
+        return Resolution::one;
+    }
+    if (plausible > 1 || !exact)
+        return Resolution::several;
+    return found.unknown > 0 ? Resolution::unreadable : Resolution::changed;
+}
