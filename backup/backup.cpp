@@ -190,10 +190,16 @@ void save_listed_value(const ScriptEntry& entry, std::int32_t index)
         const ExportProblem problem = export_value(key, entry.value_name, existed);
         if (problem != ExportProblem::none)
             note_problem(entry.text, entry.text_length, reason_for(problem));
-        saved_count += existed ? 1 : 0;
+        // Setting a value that is not there adds it: opening the backup
+        // deletes it again.
+        if (!existed && entry.sets)
+            export_value_absence(key, entry.value_name);
+        saved_count += existed || entry.sets ? 1 : 0;
     }
     if (existed)
         set_bit(value_existed, max_listed_values_tracked, index);
+    if (entry.sets && value_holds(key, entry))
+        set_bit(value_already_set, max_listed_values_tracked, index);
     close_registry_key(key);
 }
 
@@ -259,6 +265,20 @@ bool listed_value_existed(std::int32_t index)
 bool listed_value_key_was_absent(std::int32_t index)
 {
     return bit_or(value_key_absent, max_listed_values_tracked, index, false);
+}
+
+bool listed_value_already_set(std::int32_t index)
+{
+    return bit_or(value_already_set, max_listed_values_tracked, index, false);
+}
+
+bool value_holds(RegistryKey key, const ScriptEntry& entry)
+{
+    static char16_t unused_name[1];
+    alignas(char16_t) static char data[(std::uint32_t{1} << 16) + 1];
+    RegistryValue value{unused_name, 1, 0, 0, data, sizeof data, 0};
+    return query_registry_value(key, entry.value_name, value) == RegistryResult::ok && value.type == entry.data_type &&
+           value.data_length == entry.data_length && std::memcmp(data, entry.data, entry.data_length) == 0;
 }
 
 bool value_exists(RegistryKey key, const char16_t* name)

@@ -24,6 +24,12 @@ bool listed_key_existed(std::int32_t index);
 // whether its key was missing then.
 bool listed_value_existed(std::int32_t index);
 bool listed_value_key_was_absent(std::int32_t index);
+// Whether the listed value that the script sets at `index` held that data
+// already when the backup was taken.
+bool listed_value_already_set(std::int32_t index);
+struct ScriptEntry;
+// Whether the key's value holds exactly the type and data the entry sets.
+bool value_holds(RegistryKey key, const ScriptEntry& entry);
 // Whether the key has a value of that name.
 bool value_exists(RegistryKey key, const char16_t* name);
 

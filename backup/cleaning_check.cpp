@@ -1,9 +1,12 @@
 // After the registry editor: which listed keys and values are gone, and the
 // one message that tells the user so.
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <string_view>
 
 #include "backup/backup.h"
+#include "backup/key_names.h"
 #include "backup/script_entries.h"
 #include "state/state.h"
 #include "ui/progress.h"
@@ -22,7 +25,11 @@ struct Tally {
 
 Tally keys;
 Tally values;
-char result_text[3072];
+Tally settings;
+char result_text[4096];
+// Programs read these once: they are told when cleaning changed them.
+bool environment_changed;
+bool classes_changed;
 
 void count(Tally& tally, bool absent, bool existed, const ScriptEntry& entry)
 {
@@ -60,6 +67,31 @@ void remove_key_made_for(const ScriptEntry& entry, std::int32_t index)
         delete_registry_key(entry.root, entry.path, report_view());
 }
 
+bool has_name(std::u16string_view path, std::u16string_view name)
+{
+    for (std::size_t at = 0; at <= path.size(); ++at) {
+        const std::size_t end = std::min(path.find(u'\\', at), path.size());
+        if (end - at == name.size() && same_key_name(path.data() + at, name.data(), end - at))
+            return true;
+        at = end;
+    }
+    return false;
+}
+
+// Whether the entry lies where Windows keeps the environment, or file
+// types and classes.
+void note_what_changed(const ScriptEntry& entry)
+{
+    const std::u16string_view path(entry.path);
+    const std::size_t last = path.rfind(u'\\');
+    const std::u16string_view key = last == std::u16string_view::npos ? path : path.substr(last + 1);
+    environment_changed =
+        environment_changed || (entry.value && key.size() == 11 && same_key_name(key.data(), u"Environment", 11));
+    const std::u16string_view hive = path.substr(0, path.find(u'\\'));
+    classes_changed = classes_changed || has_name(path, u"Classes") ||
+                      (hive.size() > 8 && same_key_name(hive.data() + hive.size() - 8, u"_Classes", 8));
+}
+
 void check_entry(const ScriptEntry& entry, std::int32_t index)
 {
     if (entry.value)
@@ -67,32 +99,41 @@ void check_entry(const ScriptEntry& entry, std::int32_t index)
     RegistryKey key = 0;
     const RegistryResult opened =
         entry.readable ? open_registry_key(entry.root, entry.path, report_view(), key) : RegistryResult::failed;
-    bool absent = opened == RegistryResult::absent;
+    bool done = !entry.sets && opened == RegistryResult::absent;
     if (opened == RegistryResult::ok) {
-        absent = entry.value && !value_exists(key, entry.value_name);
+        done = entry.sets ? value_holds(key, entry) : entry.value && !value_exists(key, entry.value_name);
         close_registry_key(key);
     }
-    if (entry.value)
-        count(values, absent, listed_value_existed(index), entry);
+    if (entry.sets)
+        count(settings, done, !listed_value_already_set(index), entry);
+    else if (entry.value)
+        count(values, done, listed_value_existed(index), entry);
     else
-        count(keys, absent, listed_key_existed(index), entry);
+        count(keys, done, listed_key_existed(index), entry);
+    if (done && entry.readable)
+        note_what_changed(entry);
 }
 
+struct Labels {
+    const char* listed;
+    const char* done;
+    const char* already;
+    const char* left;
+};
+constexpr Labels deletions = {"Listed keys", "Gone", "Already absent", "Still there"};
+constexpr Labels value_deletions = {"\nListed values", "Gone", "Already absent", "Still there"};
+constexpr Labels value_settings = {"\nValues to set back", "Set back", "Already as before", "Still changed"};
+
 // "Listed keys: 4\nGone: 3\n..." and the first few still there.
-void append_tally(char* text, std::size_t size, const char* what, const Tally& tally)
+void append_tally(char* text, std::size_t size, const Labels& labels, const Tally& tally)
 {
     char more[48] = "";
     if (static_cast<std::uint32_t>(tally.still_there) > names_shown)
         std::snprintf(more, sizeof more, "and %u more\n", static_cast<unsigned>(tally.still_there) - names_shown);
     const std::size_t used = std::strlen(text);
-    std::snprintf(text + used, size - used,
-                  "%s: %d\n"
-                  "Gone: %d\n"
-                  "Already absent: %d\n"
-                  "Still there: %d\n"
-                  "%s%s",
-                  what, tally.listed, tally.gone, tally.listed - tally.gone - tally.still_there, tally.still_there,
-                  tally.names, more);
+    std::snprintf(text + used, size - used, "%s: %d\n%s: %d\n%s: %d\n%s: %d\n%s%s", labels.listed, tally.listed,
+                  labels.done, tally.gone, labels.already, tally.listed - tally.gone - tally.still_there, labels.left,
+                  tally.still_there, tally.names, more);
 }
 
 }  // namespace
@@ -102,12 +143,18 @@ void report_cleaning(bool editor_ran)
     if (open_script_entries()) {
         ScriptEntry entry;
         while (next_script_entry(entry)) {
-            advance_progress(CleaningStep::checking, static_cast<std::uint32_t>(keys.listed + values.listed));
-            check_entry(entry, entry.value ? values.listed : keys.listed);
+            advance_progress(CleaningStep::checking,
+                             static_cast<std::uint32_t>(keys.listed + values.listed + settings.listed));
+            check_entry(entry, entry.value ? values.listed + settings.listed : keys.listed);
         }
         close_script_entries();
-        advance_progress(CleaningStep::checking, static_cast<std::uint32_t>(keys.listed + values.listed));
+        advance_progress(CleaningStep::checking,
+                         static_cast<std::uint32_t>(keys.listed + values.listed + settings.listed));
     }
+    if (environment_changed)
+        announce_environment_change();
+    if (classes_changed)
+        announce_association_change();
     end_progress();
     char backup[path_size + 128];
     if (backup_empty && keys.gone + values.gone == 0)
@@ -118,15 +165,18 @@ void report_cleaning(bool editor_ran)
         std::snprintf(backup, sizeof backup,
                       "No backup was written: none of the listed keys was there when it was taken.");
     else if (backup_path[0] != '\0')
-        std::snprintf(backup, sizeof backup, "Backup: %s\nOpening the backup restores the deleted keys%s.", backup_path,
-                      values.listed > 0 ? " and values" : "");
+        std::snprintf(backup, sizeof backup, "Backup: %s\nOpening the backup restores the deleted keys%s%s.",
+                      backup_path, values.listed + settings.listed > 0 ? " and values" : "",
+                      settings.listed > 0 ? ", and the data of the values set back" : "");
     else
         std::snprintf(backup, sizeof backup, "No backup was written.");
     std::snprintf(result_text, sizeof result_text, "%s\n\n",
                   editor_ran ? "Cleaning finished." : "The registry editor could not be started.");
-    append_tally(result_text, sizeof result_text, "Listed keys", keys);
+    append_tally(result_text, sizeof result_text, deletions, keys);
     if (values.listed > 0)
-        append_tally(result_text, sizeof result_text, "\nListed values", values);
+        append_tally(result_text, sizeof result_text, value_deletions, values);
+    if (settings.listed > 0)
+        append_tally(result_text, sizeof result_text, value_settings, settings);
     const std::size_t used = std::strlen(result_text);
     std::snprintf(result_text + used, sizeof result_text - used, "\n%s", backup);
     prompt_user(result_text, style_plain);

@@ -251,3 +251,16 @@ ExportProblem export_value(RegistryKey key, const char16_t* name, bool& existed)
     }
     return problem;
 }
+
+void export_value_absence(RegistryKey key, const char16_t* name)
+{
+    std::uint32_t units = 0;
+    while (name[units] != u'\0')
+        ++units;
+    ExportProblem problem = ExportProblem::none;
+    std::uint32_t length = 0;
+    if (has_line_break(name, units) || !name_key(key, length, problem) || !put_section(length, problem))
+        return;
+    write_value_name(name, units, put_units);
+    put("=-\r\n\r\n");
+}

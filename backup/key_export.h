@@ -21,5 +21,7 @@ ExportProblem export_key_tree(RegistryKey key, RegistryView view);
 // The key's value of that name, in a section of its own; `existed` tells
 // whether the key has it.
 ExportProblem export_value(RegistryKey key, const char16_t* name, bool& existed);
+// The key's section with a line that deletes its value of that name.
+void export_value_absence(RegistryKey key, const char16_t* name);
 // Writes what is still gathered.
 void flush_backup_text();

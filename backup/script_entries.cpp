@@ -7,6 +7,7 @@
 #include <string>
 
 #include "backup/key_names.h"
+#include "backup/value_data.h"
 #include "convert/line_reader.h"
 #include "state/state.h"
 
@@ -35,6 +36,9 @@ const Root* section_root;
 // A section the registry editor may read but this reader cannot.
 bool section_unreadable;
 char16_t value_name[chunk_size + 1];
+char16_t shown_line[chunk_size + 1];
+// A set value's data; larger data is not read.
+alignas(char16_t) char value_data[std::uint32_t{1} << 16];
 
 // The root that the key's name opens with, in any case, when a backslash
 // follows it: the registry editor deletes no root itself.
@@ -97,7 +101,10 @@ const char16_t* skip_blanks(const char16_t* text)
 
 // The name of a value line that deletes the value ("NAME"=- or @=-), as the
 // registry editor unescapes it into value_name; false for any other line.
-bool deleted_value_name(const char16_t* line, std::uint32_t& length)
+// The name of a value line ("NAME"=... or @=...), as the registry editor
+// unescapes it into value_name; what follows the '=' in `rest`. False for
+// any other line.
+bool value_line(const char16_t* line, std::uint32_t& length, const char16_t*& rest)
 {
     length = 0;
     if (*line == u'@') {
@@ -116,12 +123,18 @@ bool deleted_value_name(const char16_t* line, std::uint32_t& length)
     }
     value_name[length] = u'\0';
     line = skip_blanks(line);
-    if (*line++ != u'=')
+    rest = line + 1;
+    return *line == u'=';
+}
+
+bool next_data_line(const char16_t*& text)
+{
+    std::uint32_t units = 0;
+    bool whole = false;
+    if (!read_line(units, whole) || !whole)
         return false;
-    line = skip_blanks(line);
-    if (*line++ != u'-')
-        return false;
-    return *skip_blanks(line) == u'\0';
+    text = entry_line;
+    return true;
 }
 
 }  // namespace
@@ -135,13 +148,22 @@ bool next_script_entry(ScriptEntry& entry)
         const std::uint32_t length = units - static_cast<std::uint32_t>(line - entry_line);
         if ((section_root != nullptr || section_unreadable) && (*line == u'"' || *line == u'@')) {
             std::uint32_t name_length = 0;
-            if (whole && !deleted_value_name(line, name_length))
+            const char16_t* rest = nullptr;
+            if (whole && !value_line(line, name_length, rest))
                 continue;
-            if (section_unreadable || !whole)
-                entry = {false, true, value_name, 0, {}, nullptr, line, length};
+            std::uint32_t type = 0;
+            std::uint32_t data_length = 0;
+            // Its line is gone once the data's further lines are read.
+            const std::uint32_t shown = length < std::size(shown_line) ? length : std::size(shown_line) - 1;
+            std::memcpy(shown_line, line, 2 * std::size_t{shown});
+            const DataRead read = whole ? read_value_data(rest, next_data_line, type, value_data, sizeof value_data,
+                                                          data_length)
+                                        : DataRead::unreadable;
+            if (section_unreadable || read == DataRead::unreadable)
+                entry = {false, true, false, 0, nullptr, 0, value_name, 0, {}, nullptr, shown_line, shown};
             else
-                entry = {true, true, value_name, name_length, section_root->root,
-                         section_key + section_root->length + 1, section_key, section_length};
+                entry = {true, true, read == DataRead::data, type, value_data, data_length, value_name, name_length,
+                         section_root->root, section_key + section_root->length + 1, section_key, section_length};
             return true;
         }
         if (length < 1 || line[0] != u'[')
@@ -150,6 +172,7 @@ bool next_script_entry(ScriptEntry& entry)
         section_root = nullptr;
         section_unreadable = false;
         entry.value = false;
+        entry.sets = false;
         entry.text = line + (deletion ? 2 : 1);
         if (!whole) {
             section_unreadable = !deletion;

@@ -206,30 +206,30 @@ void create_script()
     start_changed_values();
 }
 
-// The first heading of each section opens it; sections of files and
-// folders are read by the file list, from the first of them on.
+// Sections come in RegShot's order, the keys first: a section's first
+// heading opens it and closes those before it (the values sections rely on
+// knowing every deleted key). The sections of files and folders are read by
+// the file list, from the first of them on.
 void convert_sections(ReportLine& line, std::int64_t line_start)
 {
-    bool keys_done = false;
-    bool done[section_count] = {};
+    std::uint32_t next = 0;  // the keys, then the sections in their order
     do {
-        const bool keys = !keys_done && opens_keys(line.text);
-        std::uint32_t s = 0;
-        while (!keys && s < section_count && (done[s] || !opens_section(line.text, static_cast<Section>(s))))
+        std::uint32_t s = next;
+        while (s <= section_count &&
+               !(s == 0 ? opens_keys(line.text) : opens_section(line.text, static_cast<Section>(s - 1))))
             ++s;
-        if (!keys && s == section_count)
+        if (s > section_count)
             continue;
+        next = s + 1;
         if (script_file == invalid_file) {
             std::memcpy(script_path + temp_length, script_name, sizeof script_name);
             create_script();
         }
-        if (keys) {
-            keys_done = true;
+        if (s == 0) {
             convert_section(write_entry_for, false);
             continue;
         }
-        done[s] = true;
-        switch (static_cast<Section>(s)) {
+        switch (static_cast<Section>(s - 1)) {
         case Section::values_added:
             convert_section(write_value_entry_for, false);
             break;

@@ -174,6 +174,7 @@ struct Bytes {
         data[length++] = static_cast<char>(byte);
         return true;
     }
+    bool put_zero() { return put(0) && put(0); }
     bool put_units(std::u16string_view units)
     {
         for (const char16_t unit : units) {
@@ -195,20 +196,20 @@ OldData read_strings(std::u16string_view text, bool list, Bytes& bytes)
     if (report_encoding == ReportEncoding::ansi && inner.find(u'?') != std::u16string_view::npos)
         return OldData::uncertain;
     if (!list)
-        return bytes.put_units(inner) && bytes.put_units({u"", 1}) ? OldData::exact : OldData::uncertain;
+        return bytes.put_units(inner) && bytes.put_zero() ? OldData::exact : OldData::uncertain;
     // "" is printed for a list of no strings in either of its two forms.
     if (inner.empty())
         return OldData::uncertain;
     for (;;) {
         const std::size_t end = inner.find(separator);
         const std::u16string_view one = inner.substr(0, end);
-        if (one.empty() || !bytes.put_units(one) || !bytes.put_units({u"", 1}))
+        if (one.empty() || !bytes.put_units(one) || !bytes.put_zero())
             return OldData::uncertain;
         if (end == std::u16string_view::npos)
             break;
         inner.remove_prefix(end + separator.size());
     }
-    return bytes.put_units({u"", 1}) ? OldData::exact : OldData::uncertain;
+    return bytes.put_zero() ? OldData::exact : OldData::uncertain;
 }
 
 OldData read_bytes(std::u16string_view text, Bytes& bytes)

@@ -138,6 +138,12 @@ bool registry_key_is_empty(RegistryKey key);
 // Deletes the key at `path`, which must have no subkeys.
 void delete_registry_key(RegistryRoot root, const char16_t* path, RegistryView view);
 
+// Tells running programs, as installers do, that the environment changed
+// (new command prompts then see it) or that file types and classes did
+// (Explorer shows the old icons and opens files with the old programs).
+void announce_environment_change();
+void announce_association_change();
+
 enum MessageStyle : std::uint32_t {
     style_plain = 0,
     style_ok_cancel = 0x21,

@@ -378,6 +378,18 @@ bool progress_cancelled()
     return progress_open && cancel_offered && after != nullptr && lines_shown >= std::strtol(after, nullptr, 10);
 }
 
+// The stand-in's desktop has no programs to tell: what they would be told
+// goes into the progress log.
+void announce_environment_change()
+{
+    log_progress("told%s: the environment changed\n", "", 0, 0);
+}
+
+void announce_association_change()
+{
+    log_progress("told%s: file types and classes changed\n", "", 0, 0);
+}
+
 void close_progress_window()
 {
     if (progress_open)

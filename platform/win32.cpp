@@ -187,6 +187,18 @@ void end_process(int status)
     std::exit(status);
 }
 
+void announce_environment_change()
+{
+    DWORD_PTR result = 0;
+    SendMessageTimeoutW(HWND_BROADCAST, WM_SETTINGCHANGE, 0, reinterpret_cast<LPARAM>(L"Environment"),
+                        SMTO_ABORTIFHUNG, 5000, &result);
+}
+
+void announce_association_change()
+{
+    SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr);
+}
+
 Button prompt_user(const char* text, MessageStyle style)
 {
     return static_cast<Button>(MessageBoxA(nullptr, text, prompt_caption, style));

@@ -32,3 +32,4 @@ bool backup_cancelled;
 std::uint8_t key_existed[max_listed_keys_tracked / 8];
 std::uint8_t value_existed[max_listed_values_tracked / 8];
 std::uint8_t value_key_absent[max_listed_values_tracked / 8];
+std::uint8_t value_already_set[max_listed_values_tracked / 8];

@@ -90,3 +90,5 @@ extern std::uint8_t key_existed[max_listed_keys_tracked / 8];
 inline constexpr std::uint32_t max_listed_values_tracked = std::uint32_t{1} << 20;
 extern std::uint8_t value_existed[max_listed_values_tracked / 8];
 extern std::uint8_t value_key_absent[max_listed_values_tracked / 8];
+// For each listed value that the script sets: it held that data already.
+extern std::uint8_t value_already_set[max_listed_values_tracked / 8];

@@ -231,9 +231,10 @@ TEST(CleaningScript, KeepsHivesAndWindowsOwnStateButNotWhatInstallersOwn)
                                                "all are kept (see morvane.reg)."));
 }
 
-// Values added under keys that were already there: each line resolved
+// Values added under keys that were already there, and values the
+// installation changed (an old line, then a new one): each line resolved
 // against the registry, in the report's view and either encoding.
-TEST(CleaningScript, DeletesTheValuesAddedUnderKeysThatWereThere)
+TEST(CleaningScript, WritesEntriesForTheValuesAddedOrChangedUnderKeysThatWereThere)
 {
     test::Sandbox sandbox;
     const auto registry = sandbox.root / "registry";
@@ -252,34 +253,83 @@ TEST(CleaningScript, DeletesTheValuesAddedUnderKeysThatWereThere)
     std::string assist_dir = user_assist;
     std::replace(assist_dir.begin(), assist_dir.end(), '\\', '/');
     test::set_value(registry / "HKEY_USERS" / assist_dir, "v", 4, std::string(4, '\0'));
+    const auto set = software / "Set";
+    test::set_value(set, "sz", 1, string_data("new"));
+    test::set_value(set, "path", 2, string_data("%P%;C:\\App"));
+    test::set_value(set, "dw", 4, std::string("\x05\0\0\0", 4));
+    test::set_value(set, "qw", 11, std::string("\x03\0\0\0\x01\0\0\0", 8));
+    test::set_value(set, "bin", 3, "\x01\x02");
+    test::set_value(set, "multi", 7, test::utf16le(std::string("a\0b\0\0", 5)));
+    test::set_value(set, "", 1, string_data("new"));
+    test::set_value(set, "Odd\\Name: 2", 4, std::string("\x02\0\0\0", 4));
+    test::set_value(set, "moved", 1, string_data("since"));
+    test::set_value(set, "blob", 3, "\x01");
+    test::set_value(set, "kind", 4, std::string("\x01\0\0\0", 4));
+    test::set_value(software / "Microsoft" / "Cryptography" / "RNG", "Seed", 3, "\x01");
     std::string cut = "HKLM\\SOFTWARE\\Run\\Fernwick: \"C:\\f.exe\"";
     cut.insert(18, std::string(1000 - cut.size(), 'c'));
-    const std::pair<std::string, std::string> rows[] = {
-        {"HKLM\\SOFTWARE\\Run\\Fernwick: \"C:\\f.exe\"", "\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Run]\r\n\"Fernwick\"=-\r\n"},
-        {"HKLM\\SOFTWARE\\Run\\Odd\\Name: 1: 0x00000001", "\"Odd\\\\Name: 1\"=-\r\n"},
-        {"HKEY_LOCAL_MACHINE\\SOFTWARE\\Run\\: \"%d%\"", "@=-\r\n"},
-        {"HKLM\\SOFTWARE\\Two\\x: y: \"1\"", "\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Two]\r\n\"x: y\"=-\r\n"},
-        {"HKLM\\SOFTWARE\\K: 1\\n:  0A FF", "\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\K: 1]\r\n\"n\"=-\r\n"},
-        {"HKLM\\SOFTWARE\\Fernwick\\Sub\\v: 0x00000000", ""},
-        {"HKLM\\SOFTWARE\\Gone\\v: \"1\"",
-         "\r\n; No entry, no such value in the registry now: HKLM\\SOFTWARE\\Gone\\v: \"1\"\r\n"},
-        {"HKCU\\Software\\Run\\x: \"1\"", ""},
-        {cut, ""},
-        {"Run\\Fernwick: \"C:\\f.exe\"", ""},
-        {"HKU\\" + user_assist + "\\v: 0x00000000",
+    const std::string set_key = "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Set]\r\n";
+    const std::string changed = "\r\n; Values the installation changed, set back to what they were before\r\n";
+    const std::string no_entry = "\r\n; No entry, ";
+    struct Row {
+        std::string old;  // the old line of a changed value; empty for an added value
+        std::string line;
+        std::string entry;
+    };
+    const Row rows[] = {
+        {"", "HKLM\\SOFTWARE\\Run\\Fernwick: \"C:\\f.exe\"", "\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Run]\r\n\"Fernwick\"=-\r\n"},
+        {"", "HKLM\\SOFTWARE\\Run\\Odd\\Name: 1: 0x00000001", "\"Odd\\\\Name: 1\"=-\r\n"},
+        {"", "HKEY_LOCAL_MACHINE\\SOFTWARE\\Run\\: \"%d%\"", "@=-\r\n"},
+        {"", "HKLM\\SOFTWARE\\Two\\x: y: \"1\"", "\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Two]\r\n\"x: y\"=-\r\n"},
+        {"", "HKLM\\SOFTWARE\\K: 1\\n:  0A FF", "\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\K: 1]\r\n\"n\"=-\r\n"},
+        {"", "HKLM\\SOFTWARE\\Fernwick\\Sub\\v: 0x00000000", ""},
+        {"", "HKLM\\SOFTWARE\\Gone\\v: \"1\"",
+         no_entry + "no such value in the registry now: HKLM\\SOFTWARE\\Gone\\v: \"1\"\r\n"},
+        {"", "HKCU\\Software\\Run\\x: \"1\"", ""},
+        {"", cut, ""},
+        {"", "Run\\Fernwick: \"C:\\f.exe\"", ""},
+        {"", "HKU\\" + user_assist + "\\v: 0x00000000",
          "\r\n; Kept: Windows' own state (Windows' caches of what the user did). Remove the ';' of the two lines "
          "below to delete it anyway.\r\n;[HKEY_USERS\\" + user_assist + "]\r\n;\"v\"=-\r\n"},
+        {"HKCU\\Software\\Set\\v: \"old\"", "HKCU\\Software\\Set\\v: \"new\"", ""},
+        {"HKLM\\SOFTWARE\\Set\\sz: \"old\"", "HKLM\\SOFTWARE\\Set\\sz: \"new\"", "\r\n" + set_key + "\"sz\"=\"old\"\r\n"},
+        {"HKLM\\SOFTWARE\\Set\\path: \"%P%\"", "HKLM\\SOFTWARE\\Set\\path: \"%P%;C:\\App\"",
+         "\"path\"=hex(2):25,00,50,00,25,00,00,00\r\n"},
+        {"HKLM\\SOFTWARE\\Set\\dw: 0x00000004", "HKLM\\SOFTWARE\\Set\\dw: 0x00000005", "\"dw\"=dword:00000004\r\n"},
+        {"HKLM\\SOFTWARE\\Set\\qw: 0x0000000100000002", "HKLM\\SOFTWARE\\Set\\qw: 0x0000000100000003",
+         "\"qw\"=hex(b):02,00,00,00,01,00,00,00\r\n"},
+        {"HKLM\\SOFTWARE\\Set\\bin: 0A", "HKLM\\SOFTWARE\\Set\\bin: 01 02", "\"bin\"=hex:0a\r\n"},
+        {"HKLM\\SOFTWARE\\Set\\multi: \"x\", \"y z\"", "HKLM\\SOFTWARE\\Set\\multi: \"a\", \"b\"",
+         "\"multi\"=hex(7):78,00,00,00,79,00,20,00,7a,00,00,00,00,00\r\n"},
+        {"HKLM\\SOFTWARE\\Set\\: \"old\"", "HKLM\\SOFTWARE\\Set\\: \"new\"", "@=\"old\"\r\n"},
+        {"HKLM\\SOFTWARE\\Set\\Odd\\Name: 2: 0x00000001", "HKLM\\SOFTWARE\\Set\\Odd\\Name: 2: 0x00000002",
+         "\"Odd\\\\Name: 2\"=dword:00000001\r\n"},
+        {"HKLM\\SOFTWARE\\Set\\moved: \"old\"", "HKLM\\SOFTWARE\\Set\\moved: \"new\"",
+         no_entry + "the value changed since the report: HKLM\\SOFTWARE\\Set\\moved: \"new\"\r\n"},
+        {"HKLM\\SOFTWARE\\Set\\blob: 00 01 ...", "HKLM\\SOFTWARE\\Set\\blob: 01",
+         no_entry + "the report printed only part of its data: HKLM\\SOFTWARE\\Set\\blob: 01\r\n"},
+        {"HKLM\\SOFTWARE\\Set\\kind: \"one\"", "HKLM\\SOFTWARE\\Set\\kind: 0x00000001",
+         no_entry + "its old data is not of the type it has now: HKLM\\SOFTWARE\\Set\\kind: 0x00000001\r\n"},
+        {"HKLM\\SOFTWARE\\Microsoft\\Cryptography\\RNG\\Seed: 00", "HKLM\\SOFTWARE\\Microsoft\\Cryptography\\RNG\\Seed: 01",
+         "\r\n; Kept: Windows' own state (random-number seeds, counters and time stamps). Remove the ';' of the lines "
+         "below to set it back anyway.\r\n;[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Cryptography\\RNG]\r\n"
+         ";\"Seed\"=hex:00\r\n"},
+        {cut + "\r\nc\"", "HKLM\\SOFTWARE\\Set\\sz: \"new\"",
+         no_entry + "the report cut its line: HKLM\\SOFTWARE\\Set\\sz: \"new\"\r\n"},
     };
     std::string report = crlf_lines({"Regshot 1.9.0 x64 ANSI", "Keys added: 1", "HKLM\\SOFTWARE\\Fernwick", "",
                                      "Values deleted: 1", "HKLM\\SOFTWARE\\Run\\Neighbour: \"C:\\n.exe\"", "",
                                      "Values added: 11"});
+    std::string modified = "\r\nValues modified: 14\r\n----\r\n";
     std::string expected = script_header + "[-HKEY_LOCAL_MACHINE\\SOFTWARE\\Fernwick]\r\n"
                                            "\r\n; Values added under keys that were already there\r\n";
-    for (const auto& [line, entry] : rows) {
-        report += line + "\r\n";
-        expected += entry;
+    std::string expected_changed = changed;
+    for (const Row& row : rows) {
+        (row.old.empty() ? report : modified) += (row.old.empty() ? "" : row.old + "\r\n") + row.line + "\r\n";
+        (row.old.empty() ? expected : expected_changed) += row.entry;
     }
-    report += "\r\n";
+    report += modified + "\r\n";
+    expected += expected_changed;
     const auto convert_with_registry = [&](const std::string& text, bool utf16) {
         const auto report_file = sandbox.work / "report.txt";
         test::write_bytes(report_file, utf16 ? test::utf16le(text) : text);
@@ -289,19 +339,20 @@ TEST(CleaningScript, DeletesTheValuesAddedUnderKeysThatWereThere)
             load_section_tags();
             std::strcpy(report_path, report_file.c_str());
             build_cleaning_script();
-            std::printf("keys %d, values %d, kept %d\n", key_count, value_count, kept_key_count);
+            std::printf("keys %d, values %d, set back %d, kept %d\n", key_count, value_count, set_back_count,
+                        kept_key_count);
         });
         const std::string script = test::read_bytes(sandbox.script());
         return std::pair{outcome.output, utf16 ? test::utf8_from_utf16le(script.substr(2)) : script};
     };
     for (const bool utf16 : {false, true}) {
-        EXPECT_EQ(convert_with_registry(report, utf16), std::pair("keys 1, values 5, kept 1\n"s, expected))
+        EXPECT_EQ(convert_with_registry(report, utf16), std::pair("keys 1, values 5, set back 8, kept 2\n"s, expected))
             << (utf16 ? "UTF-16" : "ANSI");
     }
     // RegShot leaves out an empty keys section: the values section is read all the same.
-    EXPECT_EQ(convert_with_registry(crlf_lines({"Regshot 1.9.0 x64 ANSI", "Values added: 1", rows[0].first, ""}), false),
-              std::pair("keys 0, values 1, kept 0\n"s,
-                        script_header + "\r\n; Values added under keys that were already there\r\n" + rows[0].second));
+    EXPECT_EQ(convert_with_registry(crlf_lines({"Regshot 1.9.0 x64 ANSI", "Values added: 1", rows[0].line, ""}), false),
+              std::pair("keys 0, values 1, set back 0, kept 0\n"s,
+                        script_header + "\r\n; Values added under keys that were already there\r\n" + rows[0].entry));
 }
 
 TEST(CleaningScript, RefusesKeysWithLineBreaksInside)

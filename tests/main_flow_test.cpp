@@ -370,45 +370,71 @@ TEST(Backup, AsksBeforeDeletingWhatItCouldNotSave)
 
 // Value entries as a user may write them in Notepad: each value is saved
 // exactly in the view's real key, checked afterwards, and a key that the
-// registry editor makes for a section is removed again when left empty.
+// registry editor makes for a section is removed again when left empty. A
+// value the script sets is saved too (as a deletion where it was not there)
+// and checked against the data the script gives it. Running programs are
+// told when the environment or the file types changed.
 TEST(Backup, SavesAndChecksTheListedValuesAndRemovesTheKeysMadeForThem)
 {
     test::Sandbox sandbox;
     const auto registry = sandbox.root / "registry";
     const auto software = registry / "HKEY_LOCAL_MACHINE/SOFTWARE/WOW6432Node";
-    test::set_value(software / "Run", "Fernwick", 1, test::utf16le(std::string("C:\\f.exe", 9)));
-    test::set_value(software / "Run", "", 4, bytes_of({7, 0, 0, 0}));
-    test::set_value(software / "Run", "Stays \"here\"", 3, "x");
-    test::set_value(software / "Run", "Neighbour", 3, "n");
+    const auto run = software / "Run";
+    test::set_value(run, "Fernwick", 1, test::utf16le(std::string("C:\\f.exe", 9)));
+    test::set_value(run, "", 4, bytes_of({7, 0, 0, 0}));
+    test::set_value(run, "Stays \"here\"", 3, "x");
+    test::set_value(run, "Neighbour", 3, "n");
+    test::set_value(run, "Same", 3, bytes_of({1}));
+    test::set_value(run, "Long", 1, test::utf16le(std::string("x", 2)));
+    test::set_value(software / "Environment", "Path", 2, test::utf16le(std::string("C:\\App", 7)));
+    std::filesystem::create_directories(software / "Classes/.fern");
     test::write_bytes(sandbox.temp / "morvane.reg",
-                      test::crlf_lines({"Windows Registry Editor Version 5.00", "", "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Run]",
+                      test::crlf_lines({"Windows Registry Editor Version 5.00", "",
+                                        "[-HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\.fern]",
+                                        "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Environment]", "\"Path\"=hex(2):00,00",
+                                        "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Run]",
                                         "\"Fernwick\"=-", "  @ = -", "\"Stays \\\"here\\\"\"=-", "\"Absent\"=-",
-                                        "\"Neighbour\"=\"set, not deleted\"", "",
+                                        "\"Neighbour\"=\"set, not deleted\"", "\"New\"=dword:00000002", "\"Same\"=hex:01",
+                                        "\"Long\"=hex(2):41,00,\\", "  42,00,00,00", "",
                                         "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Made]", "\"v\"=-"}));
     std::filesystem::create_directories(sandbox.root / "AppData");
+    const auto progress = sandbox.root / "progress.log";
     const test::Outcome outcome = test::run_isolated(sandbox, [&] {
         setenv("MORVANE_REGISTRY_DIR", registry.c_str(), 1);
         setenv("MORVANE_LOCAL_APPDATA_DIR", (sandbox.root / "AppData").c_str(), 1);
+        setenv("MORVANE_PROGRESS_LOG", progress.c_str(), 1);
         std::snprintf(script_path, sizeof script_path, "%s", (sandbox.temp / "morvane.reg").c_str());
         back_up_listed_keys();
-        // What the registry editor does with the script.
-        std::filesystem::remove(test::value_path(software / "Run", "Fernwick"));
-        std::filesystem::remove(test::value_path(software / "Run", ""));
+        // What the registry editor does with the script, but for "Long".
+        std::filesystem::remove_all(software / "Classes/.fern");
+        test::set_value(software / "Environment", "Path", 2, std::string(2, '\0'));
+        std::filesystem::remove(test::value_path(run, "Fernwick"));
+        std::filesystem::remove(test::value_path(run, ""));
+        test::set_value(run, "Neighbour", 1, test::utf16le(std::string("set, not deleted", 17)));
+        test::set_value(run, "New", 4, bytes_of({2, 0, 0, 0}));
         std::filesystem::create_directories(software / "Made");
         report_cleaning(true);
     });
     const std::string backup = only_backup(sandbox).string();
+    const std::string key = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Run";
     EXPECT_EQ(outcome.output,
-              message("Cleaning finished.\n\nListed keys: 0\nGone: 0\nAlready absent: 0\nStill there: 0\n\n"
-                      "Listed values: 5\nGone: 2\nAlready absent: 2\nStill there: 1\n"
-                      "HKEY_LOCAL_MACHINE\\SOFTWARE\\Run : \"Stays \"here\"\"\n\nBackup: " +
-                      (sandbox.root / "AppData").string() + "\\Morvane\\Backups\\" +
-                      only_backup(sandbox).filename().string() + "\nOpening the backup restores the deleted keys and values."));
+              message("Cleaning finished.\n\nListed keys: 1\nGone: 1\nAlready absent: 0\nStill there: 0\n\n"
+                      "Listed values: 5\nGone: 2\nAlready absent: 2\nStill there: 1\n" + key + " : \"Stays \"here\"\"\n\n"
+                      "Values to set back: 5\nSet back: 3\nAlready as before: 1\nStill changed: 1\n" + key + " : \"Long\"\n"
+                      "\nBackup: " + (sandbox.root / "AppData").string() + "\\Morvane\\Backups\\" +
+                      only_backup(sandbox).filename().string() +
+                      "\nOpening the backup restores the deleted keys and values, and the data of the values set back."));
     EXPECT_FALSE(std::filesystem::exists(software / "Made"));
-    const std::string text = test::utf8_from_utf16le(test::read_bytes(backup).substr(2));
+    std::string text = test::utf8_from_utf16le(test::read_bytes(backup).substr(2));
     const std::string section = "\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\WOW6432Node\\Run]\r\n";
-    EXPECT_EQ(text, test::script_header.substr(0, 38) + section + "\"Fernwick\"=\"C:\\\\f.exe\"\r\n" + section +
-                        "@=dword:00000007\r\n" + section + "\"Stays \\\"here\\\"\"=hex:78\r\n\r\n");
+    const std::string told = "\ntold: the environment changed\ntold: file types and classes changed\n";
+    EXPECT_TRUE(test::read_bytes(progress).ends_with(told)) << test::read_bytes(progress);
+    EXPECT_EQ(text.substr(0, 38), test::script_header.substr(0, 38));
+    text.erase(0, text.find(section));
+    EXPECT_EQ(text, section + "\"Fernwick\"=\"C:\\\\f.exe\"\r\n" + section +
+                        "@=dword:00000007\r\n" + section + "\"Stays \\\"here\\\"\"=hex:78\r\n" + section +
+                        "\"Neighbour\"=hex:6e\r\n" + section + "\"New\"=-\r\n" + section + "\"Same\"=hex:01\r\n" + section +
+                        "\"Long\"=\"x\"\r\n\r\n");
 }
 
 // Cancel while the backup is written: nothing is deleted, and what was saved

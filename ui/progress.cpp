@@ -39,7 +39,7 @@ bool advance_progress(CleaningStep step, std::uint32_t done)
 {
     const bool cancellable = step == CleaningStep::finding || step == CleaningStep::saving;
     // The script as written counts the entries; the user may have edited it.
-    const auto listed = static_cast<std::uint32_t>(key_count + value_count);
+    const auto listed = static_cast<std::uint32_t>(key_count + value_count + set_back_count);
     const std::uint32_t total = done > listed ? done : listed;
     if (!any_shown || step != shown_step || done % (total / updates + 1) == 0 || done == total) {
         char text[160];
@@ -47,7 +47,7 @@ bool advance_progress(CleaningStep step, std::uint32_t done)
         char total_text[16];
         with_thousands(done_text, done);
         with_thousands(total_text, total);
-        const char* what = value_count > 0 ? "keys and values" : "keys";
+        const char* what = value_count + set_back_count > 0 ? "keys and values" : "keys";
         switch (step) {
         case CleaningStep::finding:
             std::snprintf(text, sizeof text, "Looking for the listed keys: %s of %s %s", done_text, total_text, what);

@@ -1,4 +1,5 @@
 // Fuzzes the report conversion: any bytes as the report, checked script out.
+#include <algorithm>
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
@@ -78,16 +79,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     fuzz::check(written.rfind(header, 0) == 0, "the header first");
     const std::set<std::string> lines = utf16 ? fuzz::utf16_lines_of(data, size) : fuzz::lines_of(data, size, true);
-    // The registry is empty here: every values line gives a comment.
-    const std::string values_part = "\r\n; Values added under keys that were already there\r\n";
-    const std::size_t values_at = written.find(values_part);
+    // The registry is empty here: every line of the values sections, added
+    // or changed, gives a comment.
+    const std::string values_parts[] = {"\r\n; Values added under keys that were already there\r\n",
+                                        "\r\n; Values the installation changed, set back to what they were before\r\n"};
+    const std::size_t values_at = std::min(written.find(values_parts[0]), written.find(values_parts[1]));
     if (values_at != std::string::npos) {
-        for (std::size_t start = values_at + values_part.size(); start < written.size();) {
+        for (std::size_t start = values_at + 2; start < written.size();) {
             const std::size_t end = written.find("\r\n", start);
             fuzz::check(end != std::string::npos, "comments end with CR LF");
             const std::string line = written.substr(start, end - start);
             fuzz::check(line.find_first_of("\r\n") == std::string::npos, "no CR or LF inside a comment");
-            fuzz::check(line.empty() || line.rfind("; No entry, ", 0) == 0, "only comments for values");
+            const bool heading = line + "\r\n" == values_parts[0].substr(2) || line + "\r\n" == values_parts[1].substr(2);
+            fuzz::check(line.empty() || heading || line.rfind("; No entry, ", 0) == 0, "only comments for values");
             start = end + 2;
         }
         written.resize(values_at);
@@ -119,7 +123,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzz::check(!kept_next, "a kept key after each reason");
     fuzz::check(kept == kept_key_count, "one commented entry per kept key");
     fuzz::check(entries == key_count, "one entry per counted key");
-    fuzz::check(value_count == 0, "no value entries without a registry");
-    fuzz::check(returned == (entries > 0), "a return exactly when there are entries");
+    fuzz::check(value_count == 0 && set_back_count == 0, "no value entries without a registry");
+    fuzz::check(returned == (entries > 0 || file_sections_at >= 0), "a return exactly when there is something to do");
     return 0;
 }

@@ -89,6 +89,8 @@ void reset_state()
     key_count = 0;
     kept_key_count = 0;
     value_count = 0;
+    set_back_count = 0;
+    file_sections_at = -1;
     input_file = invalid_file;
     ::script_file = invalid_file;
     std::memset(backup_path, 0, sizeof backup_path);
