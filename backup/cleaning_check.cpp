@@ -82,12 +82,14 @@ bool has_name(std::u16string_view path, std::u16string_view name)
 // types and classes.
 void note_what_changed(const ScriptEntry& entry)
 {
+    // Views without substr(), which may throw, and would bring the C++
+    // library's exceptions into the program.
     const std::u16string_view path(entry.path);
-    const std::size_t last = path.rfind(u'\\');
-    const std::u16string_view key = last == std::u16string_view::npos ? path : path.substr(last + 1);
+    const std::size_t last = path.rfind(u'\\') + 1;
+    const std::u16string_view key(path.data() + last, path.size() - last);
     environment_changed =
         environment_changed || (entry.value && key.size() == 11 && same_key_name(key.data(), u"Environment", 11));
-    const std::u16string_view hive = path.substr(0, path.find(u'\\'));
+    const std::u16string_view hive(path.data(), std::min(path.find(u'\\'), path.size()));
     classes_changed = classes_changed || has_name(path, u"Classes") ||
                       (hive.size() > 8 && same_key_name(hive.data() + hive.size() - 8, u"_Classes", 8));
 }

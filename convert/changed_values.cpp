@@ -36,6 +36,8 @@ void write_setting(const char16_t* units, Split split, bool commented)
     write_value_data(value_type, old_data, old_data_length, write_units, commented ? u";  " : u"  ",
                      value_name_width(name, name_length) + (commented ? 1 : 0));
     write_text("\r\n");
+    const bool string_type = value_type == reg_sz || value_type == reg_expand_sz || value_type == reg_multi_sz;
+    script_needs_utf16 = script_needs_utf16 || (string_type && !quotes_carry(value_type, old_data, old_data_length));
 }
 
 // RegShot marks binary data it printed only in part with " ...".

@@ -200,6 +200,7 @@ void create_script()
     kept_key_count = 0;
     value_count = 0;
     set_back_count = 0;
+    script_needs_utf16 = false;
     forget_listed_hives();
     forget_deleted_keys();
     start_value_entries();
@@ -272,6 +273,8 @@ void build_cleaning_script()
     input_file = invalid_file;
     close_file(script_file);
     script_file = invalid_file;
+    if (script_needs_utf16 && report_encoding == ReportEncoding::ansi)
+        convert_script_to_utf16();
     if (key_count + value_count + set_back_count > 0 || file_sections_at >= 0)
         return;
     if (kept_key_count > 0) {

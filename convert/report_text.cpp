@@ -1,6 +1,7 @@
 // Roots of report lines, and the script's text in the report's encoding.
 #include "convert/report_text.h"
 
+#include <cstdio>
 #include <cstring>
 
 #include "convert/key_safety.h"
@@ -79,6 +80,34 @@ void write_units(const char16_t* units, std::uint32_t length)
         write_file(script_file, bytes, utf16_to_ansi(units + done, part, bytes, sizeof bytes));
         done += part;
     }
+}
+
+void convert_script_to_utf16()
+{
+    char converted_path[path_size + 8];
+    std::snprintf(converted_path, sizeof converted_path, "%s.new", script_path);
+    input_file = open_file_for_reading(script_path);
+    script_file = create_file_for_writing(converted_path);
+    bool whole = input_file != invalid_file && script_file != invalid_file;
+    if (whole) {
+        write_file(script_file, "\xFF\xFE", 2);
+        alignas(char16_t) char units[2 * chunk_size + 4];
+        line_continues = false;
+        while (whole && read_crlf_line(line_buffer, input_file)) {
+            const std::uint32_t bytes = ansi_to_utf16le(line_buffer, line_length, units, sizeof units - 4);
+            whole = bytes > 0 || line_length == 0;
+            std::memcpy(units + bytes, "\r\0\n\0", 4);
+            write_file(script_file, units, bytes + 4);
+        }
+    }
+    if (input_file != invalid_file)
+        close_file(input_file);
+    input_file = invalid_file;
+    if (script_file != invalid_file)
+        whole = close_file(script_file) && whole;
+    script_file = invalid_file;
+    if (!whole || !replace_file(converted_path, script_path))
+        delete_file(converted_path);
 }
 
 void write_kept_comment(const KeyVerdict& verdict, std::string_view how)

@@ -41,6 +41,10 @@ void write_text(std::string_view text);
 // UTF-16 units, converted for an ANSI script.
 void write_units(const char16_t* units, std::uint32_t length);
 
+// Rewrites the closed 8-bit script at script_path in UTF-16LE; the 8-bit
+// one stays where that fails.
+void convert_script_to_utf16();
+
 struct KeyVerdict;
 // The comment line before a kept entry: why it is kept, then `how` to delete
 // it anyway.

@@ -44,6 +44,8 @@ void put_quoted(const char16_t* text, std::uint32_t length, UnitSink sink)
     put(sink, u"\"");
 }
 
+}  // namespace
+
 // A string value is quoted only when importing the quotes gives back its
 // exact bytes: whole units, one closing zero and no other, no line break.
 bool quotes_carry(std::uint32_t type, const char* data, std::uint32_t length)
@@ -60,8 +62,6 @@ bool quotes_carry(std::uint32_t type, const char* data, std::uint32_t length)
     }
     return true;
 }
-
-}  // namespace
 
 void write_value_name(const char16_t* name, std::uint32_t length, UnitSink sink)
 {

@@ -17,6 +17,8 @@ void write_value_name(const char16_t* name, std::uint32_t length, UnitSink sink)
 // begins in its line.
 void write_value_data(std::uint32_t type, const char* data, std::uint32_t length, UnitSink sink,
                       std::u16string_view continuation, std::uint32_t column);
+// Whether write_value_data writes the data as a quoted string.
+bool quotes_carry(std::uint32_t type, const char* data, std::uint32_t length);
 // The column after the name and its '=', for write_value_data.
 std::uint32_t value_name_width(const char16_t* name, std::uint32_t length);
 

@@ -28,6 +28,8 @@ bool close_file(FileHandle file);
 // True when the directory exists afterwards.
 bool make_directory(const char* path);
 void delete_file(const char* name);
+// Renames `from` to `to`, replacing a file of that name; true on success.
+bool replace_file(const char* from, const char* to);
 
 // 0 on failure; the length of the path (ending in a separator) when it fits
 // in `size` bytes with its terminator; otherwise the size it would need.

@@ -135,6 +135,13 @@ void delete_file(const char* name)
         unlink(native);
 }
 
+bool replace_file(const char* from, const char* to)
+{
+    char native_from[PATH_MAX];
+    char native_to[PATH_MAX];
+    return to_native_name(from, native_from) && to_native_name(to, native_to) && rename(native_from, native_to) == 0;
+}
+
 std::uint32_t raw_read_at(RawFile file, std::int64_t offset, char* buffer, std::uint32_t size)
 {
     const ssize_t got = pread(static_cast<int>(file), buffer, size, offset);

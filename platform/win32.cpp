@@ -54,6 +54,11 @@ void delete_file(const char* name)
     DeleteFileA(name);
 }
 
+bool replace_file(const char* from, const char* to)
+{
+    return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING) != 0;
+}
+
 std::uint32_t raw_read_at(RawFile file, std::int64_t offset, char* buffer, std::uint32_t size)
 {
     OVERLAPPED at = {};

@@ -64,6 +64,9 @@ extern std::int32_t kept_key_count;
 extern std::int32_t value_count;
 // Entries that set a value the installation changed back to its old data.
 extern std::int32_t set_back_count;
+// An 8-bit script holds hex data of a string type, which registry editors
+// read from an 8-bit file in different ways: it is written in UTF-16LE.
+extern bool script_needs_utf16;
 // Where the report's first section of files or folders begins, or -1.
 extern std::int64_t file_sections_at;
 extern FileHandle input_file;

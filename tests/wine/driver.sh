@@ -85,6 +85,14 @@ reg() { timeout 60 "$WINE" reg "$@" >/dev/null 2>&1; }
 # Adding a key fails now and then while Wine settles: try again before failing.
 reg_add() { retry 3 reg add "$@" || die "reg add $* failed 3 times"; }
 key_exists() { reg query "$@"; }
+# The type and data of value $2 of key $1 ('' for the default) in view $3,
+# as reg.exe shows them.
+reg_value() {
+  local name=(/v "$2")
+  [ -n "$2" ] || name=(/ve)
+  timeout 60 "$WINE" reg query "$1" "${name[@]}" "$3" 2>/dev/null | tr -d '\r' |
+    sed -n 's/^    .*    \(REG_[A-Z_]*\)    \(.*\)$/\1 \2/p'
+}
 wine_temp_dir() { "$WINE" cmd /c echo %TEMP% 2>/dev/null | tr -d '\r'; }
 unix_path() { "$WINE" winepath -u "$1" 2>/dev/null; }
 

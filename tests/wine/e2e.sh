@@ -88,7 +88,7 @@ done
 # Unix path is left in BACKUP).
 expect_result() {
   next_message
-  local ending='\\nOpening the backup restores the deleted keys( and values)?\.$'
+  local ending='\\nOpening the backup restores the deleted keys( and values)?(, and the data of the values set back)?\.$'
   [ -z "$SHOWN_CUT" ] || ending='\\nOpening the backup restores'
   local pattern='^Cleaning finished\.\\n\\nListed keys: '"$1"'\\nGone: '"$2"'\\nAlready absent: '"$3"'\\nStill there: '"$4"'\\n(.*\\n)?\\nBackup: (.*)'"$ending"
   [[ $SHOWN =~ $pattern ]] || die "message '$SHOWN', expected the counts $*"
@@ -366,6 +366,55 @@ values_round_trip() {
 values_x64() { values_round_trip 'Regshot 1.9.0 x64 ANSI' 64 32; }
 values_x86() { x86_report values_round_trip; }
 
+# Values that an installation changed, set back from the old lines of the
+# "Values modified" section of a report titled $1, in view $2: an expandable
+# string like PATH under an Environment key and, for an x64 report, a file
+# type's default value. The same path in the other view ($3) stays as it
+# is, and importing the backup gives back the installation's data.
+changed_round_trip() {
+  local title=$1 view=$2 other=$3 environment='HKLM\SOFTWARE\MorvaneChanged\Environment'
+  local file_type='HKLM\SOFTWARE\Classes\.morvanetest' old_path='%SystemRoot%\system32;C:\Old'
+  local new_path="$old_path;C:\Program Files\Morvane Test" changed=(Path) lines count=1
+  reg_add "$environment" /v Path /t REG_EXPAND_SZ /d "$new_path" "/reg:$view" /f
+  reg_add "$environment" /v Path /t REG_EXPAND_SZ /d 'the other view' "/reg:$other" /f
+  lines=("$environment\\Path: \"$old_path\"" "$environment\\Path: \"$new_path\"")
+  if [ "$view" = 64 ]; then
+    reg_add "$file_type" /ve /d MorvaneTest.Document "/reg:$view" /f
+    lines+=("$file_type\\: \"txtfile\"" "$file_type\\: \"MorvaneTest.Document\"")
+    count=2
+  fi
+  reg export 'HKLM\SOFTWARE\MorvaneChanged' 'C:\changed-before.reg' "/reg:$view" /y || die "cannot export the key"
+  { crlf "$title" 'Comments: ' '' '----------------------------------' "Values modified: $((2 * count))" \
+      '----------------------------------'
+    crlf "${lines[@]}" ''; } | if [[ $title == *Unicode ]]; then to_utf16; else cat; fi >"$WORK/prefix/drive_c/changed.txt"
+  morvane_start "$run_dir"
+  expect_message "$TAGS_MISSING" Return
+  answer_dialog 'C:\changed.txt'
+  expect_message "$EDIT" n
+  expect_message "$(cleaning 0 "$count value(s) the installation changed are set back.\\n")" Return
+  expect_result 0 0 0 0
+  [[ $SHOWN == *"\\n\\nValues to set back: $count\\nSet back: $count\\nAlready as before: 0\\nStill changed: 0\\n"* ]] ||
+    die "message '$SHOWN' does not count the values as set back"
+  morvane_expect_exit 0
+  [ "$(reg_value "$environment" Path "/reg:$view")" = "REG_EXPAND_SZ $old_path" ] || die "Path is not set back"
+  [ "$(reg_value "$environment" Path "/reg:$other")" = 'REG_EXPAND_SZ the other view' ] || die "the other view changed"
+  if [ "$view" = 64 ]; then
+    [ "$(reg_value "$file_type" '' "/reg:$view")" = 'REG_SZ txtfile' ] || die "the file type is not set back"
+  fi
+  reg import "$BACKUP_WINDOWS" /reg:64 || die "reg import of the backup failed"
+  reg export 'HKLM\SOFTWARE\MorvaneChanged' 'C:\changed-after.reg' "/reg:$view" /y || die "cannot export the key"
+  cmp "$WORK/prefix/drive_c/changed-before.reg" "$WORK/prefix/drive_c/changed-after.reg" ||
+    die "the backup does not give back the installation's data"
+  [ "$view" = 32 ] || [ "$(reg_value "$file_type" '' /reg:64)" = 'REG_SZ MorvaneTest.Document' ] ||
+    die "the backup does not give back the file type"
+  reg delete 'HKLM\SOFTWARE\MorvaneChanged' /reg:64 /f || true
+  reg delete 'HKLM\SOFTWARE\MorvaneChanged' /reg:32 /f || true
+  reg delete "$file_type" /reg:64 /f || true
+}
+
+changed_x64() { changed_round_trip 'Regshot 1.9.0 x64 Unicode' 64 32; }
+changed_x86() { x86_report changed_round_trip; }
+
 # A cleaning that takes a while shows the progress window, under the
 # program's caption, while no message box is open.
 progress_window() {
@@ -436,6 +485,8 @@ for build in "${builds[@]}"; do
   scenario "$build: hives and Windows' own state are kept" safe_by_default
   scenario "$build: values added under an existing key, x64 report" values_x64
   scenario "$build: values added under an existing key, x86 report" values_x86
+  scenario "$build: values the installation changed, set back, x64 report" changed_x64
+  scenario "$build: values the installation changed, set back, x86 report" changed_x86
   scenario "$build: a progress window while a large cleaning works" progress_window
   scenario "$build: cancel in the open-file dialog" cancel_dialog
   scenario "$build: cancel on the confirmation" cancel_cleaning
