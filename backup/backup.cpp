@@ -10,7 +10,7 @@
 #include "backup/key_names.h"
 #include "backup/script_entries.h"
 #include "state/state.h"
-#include "ui/progress.h"
+#include "progress/progress.h"
 
 namespace {
 

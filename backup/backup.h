@@ -33,8 +33,14 @@ bool value_holds(RegistryKey key, const ScriptEntry& entry);
 // Whether the key has a value of that name.
 bool value_exists(RegistryKey key, const char16_t* name);
 
-// After the registry editor ran (or could not start), checks each listed key
-// again and tells the user what became of them, and where the backup is.
-void report_cleaning(bool editor_ran);
+// After the registry editor ran (or could not start), checks each listed
+// key and value again, and tells running programs what changed; returns how
+// many entries it checked.
+std::uint32_t check_cleaning();
+// The closing message's counts of keys and values, with the first few
+// still there by name.
+void append_cleaning_result(char* text, std::size_t size);
+// Where the backup is and what opening it restores.
+void append_backup_note(char* text, std::size_t size, bool files_went);
 // Tells the user that cancelling the backup deleted nothing, and what it kept.
 void report_cancelled();

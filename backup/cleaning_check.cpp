@@ -9,7 +9,7 @@
 #include "backup/key_names.h"
 #include "backup/script_entries.h"
 #include "state/state.h"
-#include "ui/progress.h"
+#include "progress/progress.h"
 
 namespace {
 
@@ -26,7 +26,6 @@ struct Tally {
 Tally keys;
 Tally values;
 Tally settings;
-char result_text[4096];
 // Programs read these once: they are told when cleaning changed them.
 bool environment_changed;
 bool classes_changed;
@@ -140,7 +139,7 @@ void append_tally(char* text, std::size_t size, const Labels& labels, const Tall
 
 }  // namespace
 
-void report_cleaning(bool editor_ran)
+std::uint32_t check_cleaning()
 {
     if (open_script_entries()) {
         ScriptEntry entry;
@@ -157,31 +156,34 @@ void report_cleaning(bool editor_ran)
         announce_environment_change();
     if (classes_changed)
         announce_association_change();
-    end_progress();
-    char backup[path_size + 128];
-    if (backup_empty && keys.gone + values.gone == 0)
-        std::snprintf(backup, sizeof backup,
+    return static_cast<std::uint32_t>(keys.listed + values.listed + settings.listed);
+}
+
+void append_cleaning_result(char* text, std::size_t size)
+{
+    append_tally(text, size, deletions, keys);
+    if (values.listed > 0)
+        append_tally(text, size, value_deletions, values);
+    if (settings.listed > 0)
+        append_tally(text, size, value_settings, settings);
+}
+
+void append_backup_note(char* text, std::size_t size, bool files_went)
+{
+    const std::size_t used = std::strlen(text);
+    if (backup_empty && keys.gone + values.gone == 0 && !files_went)
+        std::snprintf(text + used, size - used,
                       "Nothing was deleted, and nothing needed saving: none of the listed keys was there, so no "
                       "backup was written.");
     else if (backup_empty)
-        std::snprintf(backup, sizeof backup,
+        std::snprintf(text + used, size - used,
                       "No backup was written: none of the listed keys was there when it was taken.");
     else if (backup_path[0] != '\0')
-        std::snprintf(backup, sizeof backup, "Backup: %s\nOpening the backup restores the deleted keys%s%s.",
+        std::snprintf(text + used, size - used, "Backup: %s\nOpening the backup restores the deleted keys%s%s.",
                       backup_path, values.listed + settings.listed > 0 ? " and values" : "",
                       settings.listed > 0 ? ", and the data of the values set back" : "");
     else
-        std::snprintf(backup, sizeof backup, "No backup was written.");
-    std::snprintf(result_text, sizeof result_text, "%s\n\n",
-                  editor_ran ? "Cleaning finished." : "The registry editor could not be started.");
-    append_tally(result_text, sizeof result_text, deletions, keys);
-    if (values.listed > 0)
-        append_tally(result_text, sizeof result_text, value_deletions, values);
-    if (settings.listed > 0)
-        append_tally(result_text, sizeof result_text, value_settings, settings);
-    const std::size_t used = std::strlen(result_text);
-    std::snprintf(result_text + used, sizeof result_text - used, "\n%s", backup);
-    prompt_user(result_text, style_plain);
+        std::snprintf(text + used, size - used, "No backup was written.");
 }
 
 void report_cancelled()

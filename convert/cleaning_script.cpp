@@ -275,8 +275,12 @@ void build_cleaning_script()
     script_file = invalid_file;
     if (script_needs_utf16 && report_encoding == ReportEncoding::ansi)
         convert_script_to_utf16();
-    if (key_count + value_count + set_back_count > 0 || file_sections_at >= 0)
-        return;
+    if (key_count + value_count + set_back_count == 0 && file_sections_at < 0)
+        end_with_nothing_to_do();
+}
+
+void end_with_nothing_to_do()
+{
     if (kept_key_count > 0) {
         char text[192];
         std::snprintf(text, sizeof text,

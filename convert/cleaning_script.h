@@ -5,3 +5,6 @@
 // Every failure is shown to the user and ends the process with status 0, so
 // this only ever returns with at least one entry written.
 void build_cleaning_script();
+// Tells the user that the report lists nothing to clean, and ends the
+// process with status 0.
+[[noreturn]] void end_with_nothing_to_do();

@@ -38,3 +38,14 @@ std::uint64_t name_hash(bool under_users, std::string_view name)
         std::memcpy(&rest, name.data() + at, name.size() - at);
     return mix(hash, upper_case(rest)) | 1;
 }
+
+// FNV-1a, letters in upper case.
+std::uint64_t units_hash(const char16_t* units, std::uint32_t length)
+{
+    std::uint64_t hash = 14695981039346656037u;
+    for (std::uint32_t i = 0; i < length; ++i) {
+        const char16_t unit = units[i] >= u'a' && units[i] <= u'z' ? static_cast<char16_t>(units[i] - 32) : units[i];
+        hash = (hash ^ unit) * 1099511628211u;
+    }
+    return hash | 1;
+}

@@ -8,3 +8,6 @@
 // Never zero, so that zero can mark a free slot; `under_users` tells the
 // two roots apart.
 std::uint64_t name_hash(bool under_users, std::string_view name);
+
+// The same for a name in UTF-16, such as a file's full path.
+std::uint64_t units_hash(const char16_t* units, std::uint32_t length);

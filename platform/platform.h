@@ -45,6 +45,12 @@ std::uint32_t get_system_wow64_directory(char* buffer, std::uint32_t size);
 // get_temp_path, without a closing backslash.
 std::uint32_t get_local_app_data_directory(char* buffer, std::uint32_t size);
 
+// The machine's ProgramData folder, and the folder that holds the users'
+// profiles; the results are those of get_temp_path, without a closing
+// backslash.
+std::uint32_t get_program_data_directory(char16_t* buffer, std::uint32_t size);
+std::uint32_t get_profiles_directory(char16_t* buffer, std::uint32_t size);
+
 struct LocalTime {
     std::uint16_t year, month, day, hour, minute, second;
 };
@@ -97,6 +103,37 @@ void show_progress(const char* text, std::uint32_t done, std::uint32_t total, bo
 // Cancel while it was offered.
 bool progress_cancelled();
 void close_progress_window();
+
+// Files and folders, by full name in UTF-16 ("C:\..." or "\\server\share\..."),
+// zero-terminated, as 64-bit Windows names them. A 32-bit program on 64-bit
+// Windows sees the 64-bit System32 folder under that name too: the WOW64
+// file-system redirection is turned off for these calls where it would
+// lead elsewhere.
+enum class FileResult : std::uint8_t { ok, absent, denied, failed };
+struct FileFacts {
+    bool folder;
+    bool reparse_point;  // a link to somewhere else, a junction
+    std::uint64_t size;
+    std::int64_t write_seconds;  // the last write time, in seconds since 1601 (UTC)
+};
+FileResult get_file_facts(const char16_t* path, FileFacts& facts);
+using FolderListing = std::intptr_t;
+FileResult open_folder_listing(const char16_t* path, FolderListing& listing);
+// The next entry of the folder but "." and "..": its name, zero-terminated,
+// and its facts; false after the last, or when the name does not fit.
+bool next_folder_entry(FolderListing listing, char16_t* name, std::uint32_t capacity, FileFacts& facts);
+void close_folder_listing(FolderListing listing);
+// Another program holds the file open so that it cannot be moved.
+bool file_in_use(const char16_t* path);
+enum class BinRoom : std::uint8_t { takes, no_bin, too_large };
+// Whether the Recycle Bin of the path's drive takes `size` bytes: a drive
+// without one, or a bin set to delete at once, would delete them for good.
+BinRoom recycle_bin_room(const char16_t* path, std::uint64_t size);
+// Moves the paths (each zero-terminated, the list closed by an empty one)
+// to the Recycle Bin in one shell operation that can be undone, without
+// asking; where the shell still cannot recycle an item, it asks before
+// deleting it for good. True when nothing failed.
+bool move_to_recycle_bin(const char16_t* paths);
 
 // The registry, with key and value names in UTF-16.
 enum class RegistryRoot : std::uint8_t { classes_root, current_user, local_machine, users, current_config };

@@ -1,6 +1,7 @@
 // The platform operations on POSIX: the native stand-in for tests and tools.
 #include "platform/platform.h"
 #include "platform/file_window.h"
+#include "platform/posix_names.h"
 
 #include <fcntl.h>
 #include <spawn.h>
@@ -36,16 +37,6 @@ bool already_open(const struct stat& info)
     return false;
 }
 
-// A backslash separates directories here as it does on Windows.
-bool to_native_name(const char* name, char (&native)[PATH_MAX])
-{
-    const std::size_t length = std::strlen(name);
-    if (length >= sizeof native)
-        return false;
-    for (std::size_t i = 0; i <= length; ++i)
-        native[i] = name[i] == '\\' ? '/' : name[i];
-    return true;
-}
 
 FileHandle open_file(const char* name, int flags, bool truncate)
 {
@@ -105,6 +96,28 @@ std::uint32_t directory_from(const char* variable, char* buffer, std::uint32_t s
 }
 
 }  // namespace
+
+// A backslash separates directories here as it does on Windows, and a drive
+// letter names a folder below MORVANE_DRIVES_DIR ("C:\\x" is "C/x" there,
+// "\\\\server\\share" is "UNC/server/share"), so that tests can give
+// Windows names.
+bool to_native_name(const char* name, char (&native)[PATH_MAX])
+{
+    const char* drives = std::getenv("MORVANE_DRIVES_DIR");
+    const bool drive = name[0] != '\0' && name[1] == ':' && name[2] == '\\';
+    const bool share = name[0] == '\\' && name[1] == '\\';
+    int used = 0;
+    if (drives != nullptr && *drives != '\0' && (drive || share)) {
+        used = std::snprintf(native, sizeof native, "%s/%.*s", drives, drive ? 1 : 3, drive ? name : "UNC");
+        name += drive ? 2 : 1;
+    }
+    const std::size_t length = std::strlen(name);
+    if (used < 0 || used + length >= sizeof native)
+        return false;
+    for (std::size_t i = 0; i <= length; ++i)
+        native[used + i] = name[i] == '\\' ? '/' : name[i];
+    return true;
+}
 
 FileHandle open_file_for_reading(const char* name)
 {

@@ -72,6 +72,18 @@ extern std::int64_t file_sections_at;
 extern FileHandle input_file;
 extern FileHandle script_file;
 
+// The files and folders that the report lists as added, in a list beside
+// the script when it lists any.
+extern char list_path[path_size];
+extern FileHandle list_file;
+extern bool files_listed;
+extern std::int32_t file_count;
+extern std::int32_t folder_count;
+// Listed files and folders written commented out: Windows' own.
+extern std::int32_t kept_file_count;
+// The user chose Cancel while the listed files were looked at.
+extern bool files_cancelled;
+
 // The backup taken before cleaning, and the check after it.
 inline constexpr std::uint32_t max_backup_problems_shown = 5;
 inline constexpr std::uint32_t max_listed_keys_tracked = std::uint32_t{1} << 23;

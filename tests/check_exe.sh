@@ -12,7 +12,7 @@ check() {
   grep -q "file format $format\$" <<<"$headers" || fail "$exe is not $format"
   grep -Eq '^Subsystem[[:space:]]+0+2[[:space:]]' <<<"$headers" || fail "$exe is not a GUI program"
   size=$(stat -c %s "$exe")
-  [ "$size" -lt 163840 ] || fail "$exe: $size bytes, over 160 KB"
+  [ "$size" -lt 204800 ] || fail "$exe: $size bytes, over 200 KB"
   while read -r dll; do
     grep -Eiq '^(KERNEL32|USER32|GDI32|COMCTL32|COMDLG32|ADVAPI32|SHELL32|ntdll|msvcrt)\.dll$' <<<"$dll" || fail "$exe imports $dll"
   done < <(awk '/DLL Name:/ {print $3}' <<<"$headers")

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "backup/backup.h"
+#include "ui/main_flow.h"
 #include "state/state.h"
 #include "tests/test_support.h"
 

@@ -3,12 +3,15 @@
 #include "ui/main_flow.h"
 
 #include <cstdio>
+#include <cstring>
 
 #include "backup/backup.h"
 #include "convert/cleaning_script.h"
 #include "convert/tag_list.h"
+#include "files/file_sections.h"
+#include "files/recycle.h"
 #include "state/state.h"
-#include "ui/progress.h"
+#include "progress/progress.h"
 #include "ui/report_chooser.h"
 
 namespace {
@@ -30,12 +33,76 @@ std::uint32_t registry_editor_directory(char* directory)
 // regedit.exe saved beside this program would run with its rights. Both
 // paths are quoted, since either may hold spaces.
 bool compose_command_line(char (&command_line)[2 * path_size + 32], std::uint32_t directory_length,
-                          const char* directory, const char* program, const char* options)
+                          const char* directory, const char* program, const char* options, const char* file)
 {
     if (directory_length == 0 || directory_length >= path_size)
         return false;
-    std::snprintf(command_line, sizeof command_line, "\"%s\\%s\"%s \"%s\"", directory, program, options,
-                  script_path);
+    std::snprintf(command_line, sizeof command_line, "\"%s\\%s\"%s \"%s\"", directory, program, options, file);
+    return true;
+}
+
+bool list_has_entries()
+{
+    return files_listed && file_count + folder_count + kept_file_count > 0;
+}
+
+// Notepad, once for the script and once for the list of files.
+void offer_editing()
+{
+    const bool list = list_has_entries();
+    if (prompt_user(list ? "'morvane.reg' and 'morvane-files.txt' have been created, do you want to edit them (at "
+                           "your own risk)?"
+                         : "'morvane.reg' has been created, do you want to edit it (at your own risk)?",
+                    style_yes_no) != button_yes)
+        return;
+    char directory[path_size];
+    char command_line[2 * path_size + 32];
+    const std::uint32_t length = get_system_directory(directory, path_size);
+    const char* const files[] = {script_path, list ? list_path : nullptr};
+    for (const char* file : files) {
+        if (file != nullptr && compose_command_line(command_line, length, directory, "notepad.exe", "", file))
+            start_program(command_line, ShowMode::default_mode);
+    }
+}
+
+bool cleaning_confirmed()
+{
+    char kept[128] = "";
+    if (kept_key_count == 1)
+        std::snprintf(kept, sizeof kept, "1 more is kept: it holds Windows' own state (see morvane.reg).\n");
+    else if (kept_key_count > 1)
+        std::snprintf(kept, sizeof kept, "%d more are kept: they hold Windows' own state (see morvane.reg).\n",
+                      kept_key_count);
+    char values[96] = "";
+    if (value_count > 0)
+        std::snprintf(values, sizeof values, "%d value(s) added under keys that were already there go too.\n",
+                      value_count);
+    char set_back[96] = "";
+    if (set_back_count > 0)
+        std::snprintf(set_back, sizeof set_back, "%d value(s) the installation changed are set back.\n",
+                      set_back_count);
+    char files[128] = "";
+    if (file_count + folder_count > 0)
+        std::snprintf(files, sizeof files, "%d file(s) and %d folder(s) the installation added go to the Recycle Bin.\n",
+                      file_count, folder_count);
+    char question[640];
+    std::snprintf(question, sizeof question,
+                  "%d registry key(s) found parsing report.\n%s%s%s%s\n"
+                  "CONTINUE WITH CLEANING?\n"
+                  "Warning: if you are editing %s, close %s NOW.",
+                  key_count, values, set_back, files, kept,
+                  list_has_entries() ? "'morvane.reg' or 'morvane-files.txt'" : "'morvane.reg'",
+                  list_has_entries() ? "them" : "it");
+    return prompt_user(question, style_ok_cancel) == button_ok;
+}
+
+// Cancel during the steps before anything is deleted.
+bool cancelled()
+{
+    if (!backup_cancelled && !files_cancelled)
+        return false;
+    end_progress();
+    report_cancelled();
     return true;
 }
 
@@ -62,55 +129,48 @@ bool cleaning_agreed()
 
 }  // namespace
 
+void report_cleaning(bool editor_ran)
+{
+    check_listed_files(check_cleaning());
+    end_progress();
+    static char text[8192];
+    std::snprintf(text, sizeof text, "%s\n\n",
+                  editor_ran ? "Cleaning finished." : "The registry editor could not be started.");
+    append_cleaning_result(text, sizeof text);
+    append_files_result(text, sizeof text);
+    std::strncat(text, "\n", sizeof text - std::strlen(text) - 1);
+    append_backup_note(text, sizeof text, recycled_count() > 0);
+    append_recycle_note(text, sizeof text);
+    prompt_user(text, style_plain);
+}
+
 int main_flow()
 {
     load_tag_list();
     load_section_tags();
     choose_report_file();
     build_cleaning_script();
+    build_file_list();
+    if (key_count + value_count + set_back_count + file_count + folder_count == 0)
+        end_with_nothing_to_do();
 
-    char directory[path_size];
-    char command_line[2 * path_size + 32];
-    if (prompt_user("'morvane.reg' has been created, do you want to edit it (at your own risk)?", style_yes_no) ==
-            button_yes &&
-        compose_command_line(command_line, get_system_directory(directory, path_size), directory, "notepad.exe", ""))
-        start_program(command_line, ShowMode::default_mode);
-
-    char kept[128] = "";
-    if (kept_key_count == 1)
-        std::snprintf(kept, sizeof kept, "1 more is kept: it holds Windows' own state (see morvane.reg).\n");
-    else if (kept_key_count > 1)
-        std::snprintf(kept, sizeof kept, "%d more are kept: they hold Windows' own state (see morvane.reg).\n",
-                      kept_key_count);
-    char values[96] = "";
-    if (value_count > 0)
-        std::snprintf(values, sizeof values, "%d value(s) added under keys that were already there go too.\n",
-                      value_count);
-    char set_back[96] = "";
-    if (set_back_count > 0)
-        std::snprintf(set_back, sizeof set_back, "%d value(s) the installation changed are set back.\n",
-                      set_back_count);
-    char question[512];
-    std::snprintf(question, sizeof question,
-                  "%d registry key(s) found parsing report.\n%s%s%s\n"
-                  "CONTINUE WITH CLEANING?\n"
-                  "Warning: if you are editing 'morvane.reg', close it NOW.",
-                  key_count, values, set_back, kept);
-    if (prompt_user(question, style_ok_cancel) != button_ok)
+    offer_editing();
+    if (!cleaning_confirmed())
         return 0;
     begin_progress();
     back_up_listed_keys();
-    if (backup_cancelled) {
-        end_progress();
-        report_cancelled();
+    if (cancelled() || !cleaning_agreed())
         return 0;
-    }
-    if (!cleaning_agreed())
+    look_at_listed_files();
+    if (cancelled())
         return 0;
     advance_progress(CleaningStep::deleting, 0);
-    const bool ran =
-        compose_command_line(command_line, registry_editor_directory(directory), directory, "regedit.exe", " -s") &&
-        run_program_to_end(command_line, ShowMode::hidden);
+    char directory[path_size];
+    char command_line[2 * path_size + 32];
+    const bool ran = compose_command_line(command_line, registry_editor_directory(directory), directory,
+                                          "regedit.exe", " -s", script_path) &&
+                     run_program_to_end(command_line, ShowMode::hidden);
+    recycle_listed_files();
     report_cleaning(ran);
     return 0;
 }

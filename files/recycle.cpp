@@ -1,0 +1,212 @@
+// A file goes when it is as the report saw it, no program holds it open,
+// and its drive's Recycle Bin takes it; a folder goes when everything it
+// holds goes, and then as a whole, so that the Recycle Bin gives it back as
+// a whole. Nothing is deleted for good.
+#include "files/recycle.h"
+
+#include <cstring>
+#include <iterator>
+
+#include "files/file_list.h"
+#include "files/file_view.h"
+#include "files/listed_paths.h"
+#include "progress/progress.h"
+#include "state/state.h"
+
+namespace {
+
+constexpr std::uint32_t max_depth = 256;
+constexpr std::uint32_t name_size = 32768;
+
+char16_t real[name_size];
+char16_t walk[name_size];
+char16_t entry_name[name_size];
+
+struct Frame {
+    FolderListing listing;
+    ListedPath* record;
+    std::uint32_t length;  // of its name in `walk`
+    bool all_go;
+    std::uint64_t total;
+};
+Frame frames[max_depth];
+
+// The report saw the file's last write time to the second, and the low 32
+// bits of its size.
+void decide_file(ListedPath& record)
+{
+    FileFacts facts{};
+    const FileResult found = get_file_facts(real, facts);
+    if (found != FileResult::ok) {
+        record.state = found == FileResult::absent ? PathState::absent : PathState::unreadable;
+        return;
+    }
+    if (facts.folder || facts.reparse_point ||
+        (record.in_report &&
+         (facts.write_seconds != record.write_seconds || (facts.size & 0xFFFFFFFF) != record.size))) {
+        record.state = PathState::changed;
+        return;
+    }
+    record.size = facts.size;
+    const BinRoom room = recycle_bin_room(real, facts.size);
+    if (file_in_use(real))
+        record.state = PathState::in_use;
+    else
+        record.state = room == BinRoom::takes ? PathState::goes
+                       : room == BinRoom::no_bin ? PathState::no_bin
+                                                 : PathState::too_large;
+}
+
+bool push_folder(ListedPath& record, std::uint32_t length, std::uint32_t depth)
+{
+    FileFacts facts{};
+    const FileResult found = get_file_facts(walk, facts);
+    if (found != FileResult::ok) {
+        record.state = found == FileResult::absent ? PathState::absent : PathState::unreadable;
+        return false;
+    }
+    if (!facts.folder || facts.reparse_point) {
+        record.state = PathState::changed;
+        return false;
+    }
+    if (depth == max_depth || open_folder_listing(walk, frames[depth].listing) != FileResult::ok) {
+        record.state = PathState::unreadable;
+        return false;
+    }
+    frames[depth] = {frames[depth].listing, &record, length, true, 0};
+    return true;
+}
+
+// Whether everything below the folder in `walk` goes, depth first; each
+// folder's answer is kept, so that each is looked at once.
+void decide_folder(ListedPath& top, std::uint32_t length)
+{
+    if (top.state != PathState::unseen || !push_folder(top, length, 0))
+        return;
+    std::uint32_t depth = 0;
+    for (;;) {
+        Frame& frame = frames[depth];
+        FileFacts facts{};
+        if (frame.all_go && next_folder_entry(frame.listing, entry_name, name_size - frame.length - 2, facts)) {
+            std::uint32_t name_length = 0;
+            while (entry_name[name_length] != u'\0')
+                ++name_length;
+            walk[frame.length] = u'\\';
+            std::memcpy(walk + frame.length + 1, entry_name, 2 * (std::size_t{name_length} + 1));
+            const std::uint32_t child_length = frame.length + 1 + name_length;
+            ListedPath* child = listed_path(walk, child_length, false);
+            if (child == nullptr || !child->listed || child->folder != facts.folder) {
+                frame.all_go = false;
+                continue;
+            }
+            if (child->state == PathState::unseen && facts.folder && push_folder(*child, child_length, depth + 1)) {
+                ++depth;
+                continue;
+            }
+            frame.all_go = child->state == PathState::goes;
+            frame.total += child->size;
+            continue;
+        }
+        close_folder_listing(frame.listing);
+        walk[frame.length] = u'\0';
+        ListedPath& record = *frame.record;
+        record.size = frame.total;
+        const BinRoom room = frame.all_go ? recycle_bin_room(walk, frame.total) : BinRoom::takes;
+        record.state = !frame.all_go         ? PathState::holds_other
+                       : room == BinRoom::takes ? PathState::goes
+                       : room == BinRoom::no_bin ? PathState::no_bin
+                                                 : PathState::too_large;
+        if (depth == 0)
+            return;
+        --depth;
+        frames[depth].all_go = record.state == PathState::goes;
+        frames[depth].total += record.size;
+    }
+}
+
+// The entry's record, by the name where it lies, into `real`.
+ListedPath* record_of(const ListEntry& entry, bool add)
+{
+    const std::uint32_t length = real_path(entry.path, entry.length, real, name_size);
+    return length == 0 ? nullptr : listed_path(real, length, add);
+}
+
+bool parent_goes(std::uint32_t length)
+{
+    while (length > 0 && real[length - 1] != u'\\')
+        --length;
+    const ListedPath* parent = length > 1 ? listed_path(real, length - 1, false) : nullptr;
+    return parent != nullptr && parent->folder && parent->listed && parent->state == PathState::goes;
+}
+
+// The paths of one shell operation, each closed by a zero, the whole by
+// another; a longer list takes more than one.
+char16_t to_recycle[std::uint32_t{1} << 21];
+std::uint32_t queued;
+
+void recycle_queued()
+{
+    to_recycle[queued] = u'\0';
+    if (queued > 0)
+        move_to_recycle_bin(to_recycle);
+    queued = 0;
+}
+
+}  // namespace
+
+void look_at_listed_files()
+{
+    files_cancelled = false;
+    std::uint32_t done = 0;
+    for (const bool folders : {false, true}) {
+        if (!files_listed || !open_file_list())
+            return;
+        ListEntry entry;
+        while (next_list_entry(entry)) {
+            if (!advance_progress(CleaningStep::looking_at_files, done++)) {
+                files_cancelled = true;
+                break;
+            }
+            ListedPath* record = record_of(entry, !folders);
+            if (record == nullptr)
+                continue;
+            if (!folders) {
+                // A line the user added names something the report did not see.
+                record->listed = true;
+                record->folder = entry.folder;
+                if (!entry.folder)
+                    decide_file(*record);
+            } else if (entry.folder) {
+                const std::uint32_t length = real_path(entry.path, entry.length, walk, name_size);
+                decide_folder(*record, length);
+            }
+        }
+        close_file_list();
+        if (files_cancelled)
+            return;
+    }
+}
+
+void recycle_listed_files()
+{
+    if (!files_listed || !open_file_list())
+        return;
+    advance_progress(CleaningStep::recycling, 0);
+    ListEntry entry;
+    queued = 0;
+    while (next_list_entry(entry)) {
+        ListedPath* record = record_of(entry, false);
+        if (record == nullptr || record->state != PathState::goes || record->queued)
+            continue;
+        const std::uint32_t length = real_path(entry.path, entry.length, real, name_size);
+        if (parent_goes(length))
+            continue;
+        record->queued = true;
+        if (queued + length + 2 > std::size(to_recycle))
+            recycle_queued();
+        std::memcpy(to_recycle + queued, real, 2 * (std::size_t{length} + 1));
+        queued += length + 1;
+    }
+    close_file_list();
+    recycle_queued();
+}
