@@ -1,0 +1,186 @@
+// The files and folders an installation added: the list, and what goes to
+// the Recycle Bin (the native stand-in's folder) and what stays.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <string>
+#include <vector>
+
+#include "convert/cleaning_script.h"
+#include "convert/tag_list.h"
+#include "files/file_sections.h"
+#include "files/recycle.h"
+#include "state/state.h"
+#include "tests/test_support.h"
+#include "ui/main_flow.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// RegShot's data line for a file: last write time in UTC, attributes, size.
+std::string data_line(const fs::path& file)
+{
+    struct stat info{};
+    EXPECT_EQ(stat(file.c_str(), &info), 0) << file;
+    char time[32];
+    std::tm utc{};
+    gmtime_r(&info.st_mtime, &utc);
+    std::strftime(time, sizeof time, "%Y-%m-%d %H:%M:%S", &utc);
+    return std::string(time) + ", 0x00000020, " + std::to_string(info.st_size);
+}
+
+// The entry of the stand-in's Recycle Bin that holds `name`, a folder or a
+// file that holds `bytes`; or an empty path.
+fs::path in_bin(const fs::path& bin, const std::string& name, const std::string& bytes = "")
+{
+    for (const auto& entry : fs::directory_iterator(bin)) {
+        const std::string moved = entry.path().filename().string();
+        if (moved.ends_with("-" + name) && (bytes.empty() || test::read_bytes(entry.path()) == bytes))
+            return entry.path();
+    }
+    return {};
+}
+
+TEST(Files, GoToTheRecycleBinOnlyAsTheReportSawThem)
+{
+    enum class After { in_bin, stays, absent };
+    struct Row {
+        std::string path;  // below C:\, a folder's ending with a backslash
+        After x64;
+        After x86;  // the same listed path, from an x86 report
+    };
+    const std::string cut_folder = "ProgramData\\Shared\\" + std::string(244, 'd') + "\\" + std::string(244, 'd') +
+                                   "\\" + std::string(244, 'd') + "\\" + std::string(243, 'd');
+    const Row rows[] = {
+        {"Program Files\\Fern\\", After::in_bin, After::in_bin},  // left empty: goes whole
+        {"Program Files\\Fern Data\\", After::stays, After::stays},  // holds a file saved since
+        {"Program Files\\Fern Data\\kept.txt", After::in_bin, After::in_bin},
+        {"ProgramData\\Shared\\config.ini", After::stays, After::stays},  // changed since the report
+        {"ProgramData\\Shared\\added.txt", After::stays, After::stays},   // kept in the list
+        {"ProgramData\\Shared\\gone.txt", After::absent, After::absent},
+        {"ProgramData\\Shared\\extra.log", After::in_bin, After::in_bin},  // added to the list
+        {"Windows\\Prefetch\\FERN.EXE-1.pf", After::in_bin, After::in_bin},  // Windows' own, let go in the list
+        {"Windows\\Temp\\fern.tmp", After::stays, After::stays},  // Windows' own
+        {"Windows\\System32\\fern.dll", After::in_bin, After::stays},
+        {"Windows\\SysWOW64\\fern.dll", After::stays, After::in_bin},
+        {cut_folder, After::stays, After::stays},
+    };
+    for (const std::string title : {"Regshot 1.9.0 x64 Unicode", "Regshot 1.9.0 x86 Unicode"}) {
+        const bool x64 = title.find("x64") != std::string::npos;
+        test::Sandbox sandbox;
+        const fs::path c = sandbox.root / "drives" / "C";
+        const fs::path bin = sandbox.root / "bin";
+        const auto native = [&c](std::string path) {
+            std::replace(path.begin(), path.end(), '\\', '/');
+            return c / path;
+        };
+        for (const char* folder : {"Program Files/Fern/sub", "Program Files/Fern Data", "ProgramData/Shared",
+                                   "Windows/Prefetch", "Windows/Temp", "Windows/System32", "Windows/SysWOW64"})
+            fs::create_directories(c / folder);
+        fs::create_directories(native(cut_folder) / "tail");
+        fs::create_directories(bin);
+        for (const char* file : {"Program Files/Fern/app.exe", "Program Files/Fern/sub/data.dat",
+                                 "Program Files/Fern Data/kept.txt", "ProgramData/Shared/config.ini",
+                                 "ProgramData/Shared/added.txt", "ProgramData/Shared/gone.txt",
+                                 "Windows/Prefetch/FERN.EXE-1.pf", "Windows/Temp/fern.tmp",
+                                 "Windows/System32/fern.dll", "Windows/SysWOW64/fern.dll"})
+            test::write_bytes(c / file, file);
+        test::write_bytes(native(cut_folder) / "tail" / "t.txt", "cut");
+        const std::string system_dll = "C:\\Windows\\System32\\fern.dll";
+        // RegShot's x86 build saw SysWOW64 as System32.
+        const auto seen = [x64](std::string file) {
+            return x64 || !file.starts_with("Windows\\System32") ? file : "Windows\\SysWOW64" + file.substr(16);
+        };
+        std::vector<std::string> lines = {title, "", "----", "Folders added: 4", "----"};
+        for (const char* folder : {"Program Files\\Fern", "Program Files\\Fern\\sub", "Program Files\\Fern Data"})
+            lines.insert(lines.end(), {"C:\\" + std::string(folder), "0x00000010"});
+        lines.insert(lines.end(), {"C:\\" + cut_folder, "\\tail", "0x00000010", "", "----", "Files added: 9", "----"});
+        for (const char* file : {"Program Files\\Fern\\app.exe", "Program Files\\Fern\\sub\\data.dat",
+                                 "Program Files\\Fern Data\\kept.txt", "ProgramData\\Shared\\config.ini",
+                                 "ProgramData\\Shared\\added.txt", "ProgramData\\Shared\\gone.txt",
+                                 "Windows\\Prefetch\\FERN.EXE-1.pf", "Windows\\Temp\\fern.tmp", "Windows\\System32\\fern.dll"})
+            lines.insert(lines.end(), {"C:\\" + std::string(file), data_line(native(seen(file)))});
+        std::string report;
+        for (const std::string& line : lines)
+            report += line + "\r\n";
+        test::write_bytes(sandbox.work / "report.txt", test::utf16le(report + "\r\n"));
+        // What changed after the report.
+        test::write_bytes(c / "Program Files/Fern Data/notes.txt", "saved later");
+        test::write_bytes(c / "ProgramData/Shared/config.ini", "edited since");
+        fs::remove(c / "ProgramData/Shared/gone.txt");
+        test::write_bytes(c / "ProgramData/Shared/extra.log", "ProgramData/Shared/extra.log");
+
+        const test::Outcome outcome = test::run_isolated(sandbox, [&] {
+            setenv("MORVANE_DRIVES_DIR", (sandbox.root / "drives").c_str(), 1);
+            setenv("MORVANE_RECYCLE_BIN_DIR", bin.c_str(), 1);
+            setenv("MORVANE_WINDOWS_DIR", "C:\\Windows", 1);
+            setenv("MORVANE_SYSTEM_DIR", "C:\\Windows\\System32", 1);
+            setenv("MORVANE_WOW64_DIR", "C:\\Windows\\SysWOW64", 1);
+            setenv("MORVANE_PROGRAM_DATA_DIR", "C:\\ProgramData", 1);
+            std::strcpy(tag_list.tags[0], "Keys added");
+            tag_list.count = 1;
+            load_section_tags();
+            std::strcpy(report_path, "report.txt");
+            build_cleaning_script();
+            build_file_list();
+            std::printf("%d file(s), %d folder(s), %d kept\n", file_count, folder_count, kept_file_count);
+            // The list as the user left it in Notepad, saved as UTF-8.
+            const fs::path list = sandbox.temp / "morvane-files.txt";
+            const std::string listed = test::utf8_from_utf16le(test::read_bytes(list).substr(2));
+            std::string edited = "\xEF\xBB\xBF" + listed;
+            edited.replace(edited.find("C:\\ProgramData\\Shared\\added.txt"), 1, ";C");
+            edited.replace(edited.find(";C:\\Windows\\Prefetch"), 1, "");
+            edited += "  C:\\ProgramData\\Shared\\extra.log  \r\n";
+            test::write_bytes(list, edited);
+            look_at_listed_files();
+            recycle_listed_files();
+            report_cleaning(true);
+            test::write_bytes(sandbox.root / "list", listed);
+        });
+        const std::string kept = "; Kept: Windows' own files (%s). Remove the ';' below to move it to the Recycle "
+                                 "Bin anyway.\r\n;";
+        const auto kept_line = [&kept](const std::string& kind) {
+            return kept.substr(0, kept.find("%s")) + kind + kept.substr(kept.find("%s") + 2);
+        };
+        EXPECT_EQ(test::read_bytes(sandbox.root / "list"),
+                  "; Files and folders that the installation added. Cleaning moves each to the\r\n"
+                  "; Recycle Bin: a file only if it is as the report saw it, a folder only once\r\n"
+                  "; nothing else is left in it. Put a ';' before a line to keep it.\r\n\r\n"
+                  "C:\\Program Files\\Fern\\\r\nC:\\Program Files\\Fern\\sub\\\r\nC:\\Program Files\\Fern Data\\\r\n"
+                  "C:\\Program Files\\Fern\\app.exe\r\nC:\\Program Files\\Fern\\sub\\data.dat\r\n"
+                  "C:\\Program Files\\Fern Data\\kept.txt\r\nC:\\ProgramData\\Shared\\config.ini\r\n"
+                  "C:\\ProgramData\\Shared\\added.txt\r\nC:\\ProgramData\\Shared\\gone.txt\r\n" +
+                      kept_line("prefetch files") + "C:\\Windows\\Prefetch\\FERN.EXE-1.pf\r\n" +
+                      kept_line("temporary files") + "C:\\Windows\\Temp\\fern.tmp\r\n" + system_dll + "\r\n");
+        const std::string result = outcome.output.substr(outcome.output.find("\nListed files and folders"));
+        EXPECT_EQ(result, "\nListed files and folders: 11\nIn the Recycle Bin: 8\nC:\\Program Files\\Fern\\\n"
+                          "C:\\Program Files\\Fern\\sub\\\nC:\\Program Files\\Fern\\app.exe\nand 5 more\n"
+                          "Already absent: 1\nC:\\ProgramData\\Shared\\gone.txt\nKept: 2\n"
+                          "C:\\Program Files\\Fern Data\\: holds other files\n"
+                          "C:\\ProgramData\\Shared\\config.ini: changed since the report\n\n"
+                          "No backup was written.\n"
+                          "The files and folders are in the Recycle Bin: restore them from there.\n")
+            << title;
+        EXPECT_EQ(outcome.output.substr(0, outcome.output.find('\n')), "7 file(s), 3 folder(s), 2 kept");
+        for (const Row& row : rows) {
+            std::string name = row.path;
+            const bool folder = name.back() == '\\';
+            if (folder)
+                name.pop_back();
+            std::string bytes = folder ? "" : name;
+            std::replace(bytes.begin(), bytes.end(), '\\', '/');
+            name = name.substr(name.rfind('\\') + 1);
+            const After after = x64 ? row.x64 : row.x86;
+            EXPECT_EQ(fs::exists(native(row.path)), after == After::stays) << row.path << ", " << title;
+            EXPECT_EQ(!in_bin(bin, name, bytes).empty(), after == After::in_bin) << row.path << ", " << title;
+        }
+        EXPECT_TRUE(fs::exists(in_bin(bin, "Fern") / "sub" / "data.dat"));
+    }
+}
+
+}  // namespace
