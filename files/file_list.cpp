@@ -15,6 +15,31 @@ enum class ListEncoding : std::uint8_t { utf16le, utf8, ansi };
 ListEncoding encoding;
 char16_t entry_units[chunk_size + 1];
 
+// Notepad saves well-formed UTF-8: a line that is not names nothing the
+// user wrote.
+bool well_formed_utf8(const unsigned char* text, std::uint32_t length)
+{
+    for (std::uint32_t at = 0; at < length;) {
+        const unsigned char lead = text[at];
+        const int trail = lead < 0x80 ? 0 : lead >= 0xC2 && lead < 0xE0 ? 1 : lead >= 0xE0 && lead < 0xF0 ? 2
+                                          : lead >= 0xF0 && lead < 0xF5                      ? 3
+                                                                                             : -1;
+        if (trail < 0 || at + static_cast<std::uint32_t>(trail) >= length + (trail == 0 ? 1 : 0))
+            return false;
+        std::uint32_t code = trail == 0 ? lead : lead & (0x3Fu >> trail);
+        for (int i = 1; i <= trail; ++i) {
+            if ((text[at + static_cast<std::uint32_t>(i)] & 0xC0) != 0x80)
+                return false;
+            code = code << 6 | (text[at + static_cast<std::uint32_t>(i)] & 0x3Fu);
+        }
+        constexpr std::uint32_t least[] = {0, 0x80, 0x800, 0x10000};
+        if (code < least[trail] || code > 0x10FFFF || (code >= 0xD800 && code < 0xE000))
+            return false;
+        at += static_cast<std::uint32_t>(trail) + 1;
+    }
+    return true;
+}
+
 // The line's units; false when it does not convert whole.
 bool units_of_line(std::uint32_t& length)
 {
@@ -28,6 +53,8 @@ bool units_of_line(std::uint32_t& length)
         length = ansi_to_utf16le(line_buffer, line_length, bytes, 2 * chunk_size) / 2;
         return length > 0 || line_length == 0;
     }
+    if (!well_formed_utf8(reinterpret_cast<const unsigned char*>(line_buffer), line_length))
+        return false;
     const char* next = line_buffer;
     const char* const end = line_buffer + line_length;
     length = utf8_to_utf16(next, end, bytes, 2 * chunk_size) / 2;

@@ -20,7 +20,8 @@ std::uint32_t path_count;
 
 void forget_listed_paths()
 {
-    std::fill(std::begin(paths), std::end(paths), ListedPath{});
+    if (path_count > 0)
+        std::fill(std::begin(paths), std::end(paths), ListedPath{});
     path_count = 0;
 }
 

@@ -12,7 +12,7 @@ CXX=clang++ cmake -S . -B build/fuzz -DMORVANE_FUZZ=ON -DMORVANE_TESTS=OFF -DCMA
   -DCMAKE_CXX_FLAGS="-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=all" >/dev/null
 cmake --build build/fuzz -j "$(nproc)" >/dev/null
 
-for target in report tags backup; do
+for target in report tags backup list; do
   # Absolute paths: the targets work in a sandbox directory of their own.
   corpus=$PWD/build/fuzz/corpus-$target
   mkdir -p "$corpus"

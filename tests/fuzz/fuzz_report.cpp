@@ -8,6 +8,7 @@
 
 #include "convert/cleaning_script.h"
 #include "convert/tag_list.h"
+#include "files/file_sections.h"
 #include "state/state.h"
 #include "tests/fuzz/fuzz_support.h"
 
@@ -39,6 +40,80 @@ void check_entry(const std::string& entry, const std::set<std::string>& lines)
     fuzz::check(false, "an entry under HKEY_LOCAL_MACHINE or HKEY_USERS");
 }
 
+// The report's CR LF lines as UTF-16, as the file list reads them.
+std::set<std::u16string> units_lines_of(const std::uint8_t* data, std::size_t size, bool utf16)
+{
+    std::set<std::u16string> lines;
+    const std::size_t unit = utf16 ? 2 : 1;
+    std::size_t start = utf16 && size >= 2 && data[0] == 0xFF && data[1] == 0xFE ? 2 : 0;
+    for (std::size_t at = start; at <= size; at += unit) {
+        const bool end = at + 2 * unit > size;
+        if (!end && !(data[at] == '\r' && data[at + unit] == '\n' && (!utf16 || (data[at + 1] == 0 && data[at + 3] == 0))))
+            continue;
+        const std::size_t stop = end ? size - (size - start) % unit : at;
+        std::u16string line;
+        if (utf16) {
+            for (std::size_t i = start; i + 1 < stop; i += 2)
+                line += static_cast<char16_t>(data[i] | data[i + 1] << 8);
+        } else {
+            line.resize(stop - start);
+            line.resize(ansi_to_utf16le(reinterpret_cast<const char*>(data + start), static_cast<std::uint32_t>(stop - start),
+                                        reinterpret_cast<char*>(line.data()), static_cast<std::uint32_t>(2 * line.size())) /
+                        2);
+        }
+        lines.insert(line);
+        if (end)
+            break;
+        start = at + 2 * unit;
+        at = start - unit;
+    }
+    return lines;
+}
+
+// Every entry of the list names a file or folder line of the report, a
+// kept one after the reason; the counts are the entries'.
+void check_file_list(const std::set<std::u16string>& report_lines)
+{
+    const std::string bytes = fuzz::read_bytes(fuzz::script_location().substr(0, fuzz::script_location().size() - 11) +
+                                               "morvane-files.txt");
+    if (file_sections_at < 0) {
+        fuzz::check(bytes.empty(), "no list without file sections");
+        return;
+    }
+    fuzz::check(bytes.size() % 2 == 0 && bytes.rfind("\xFF\xFE", 0) == 0, "a UTF-16LE list");
+    std::u16string text(bytes.size() / 2 - 1, u'\0');
+    for (std::size_t i = 0; i < text.size(); ++i)
+        text[i] = static_cast<char16_t>(static_cast<unsigned char>(bytes[2 * i + 2]) | bytes[2 * i + 3] << 8);
+    int entries = 0;
+    int kept = 0;
+    bool kept_next = false;
+    for (std::size_t start = 0; start < text.size();) {
+        const std::size_t end = text.find(u"\r\n", start);
+        fuzz::check(end != std::u16string::npos, "list lines end with CR LF");
+        std::u16string line = text.substr(start, end - start);
+        start = end + 2;
+        if (line.rfind(u"; Kept: ", 0) == 0) {
+            kept_next = true;
+            continue;
+        }
+        if (line.empty() || (!kept_next && line[0] == u';'))
+            continue;
+        if (kept_next) {
+            fuzz::check(line[0] == u';', "a kept entry commented out");
+            line.erase(0, 1);
+            ++kept;
+        } else {
+            ++entries;
+        }
+        kept_next = false;
+        const bool folder = line.back() == u'\\';
+        if (folder)
+            line.pop_back();
+        fuzz::check(report_lines.count(line) == 1, "the name of a report line");
+    }
+    fuzz::check(entries == file_count + folder_count && kept == kept_file_count, "the counts of the list's entries");
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
@@ -63,6 +138,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (setjmp(fuzz::process_end) == 0) {
         build_cleaning_script();
         returned = true;
+    }
+    const bool utf16_report = size >= 2 && ((data[0] == 0xFF && data[1] == 0xFE) || (data[0] != 0 && data[1] == 0));
+    if (returned) {
+        fuzz::check(setjmp(fuzz::process_end) == 0, "the file list never ends the process");
+        build_file_list();
+        check_file_list(units_lines_of(data, size, utf16_report));
     }
 
     if (!std::filesystem::exists(script)) {

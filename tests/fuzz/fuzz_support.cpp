@@ -98,6 +98,8 @@ void reset_state()
     std::memset(key_existed, 0, sizeof key_existed);
     backup_problem_count = 0;
     backup_empty = false;
+    file_count = folder_count = kept_file_count = 0;
+    files_listed = false;
 }
 
 std::set<std::string> lines_of(const std::uint8_t* data, std::size_t size, bool as_report)
