@@ -13,6 +13,8 @@ host_runs_32bit && builds=(win32 win64)
 wine_use_build "${builds[0]}"
 wine_setup
 trap wine_teardown EXIT
+# Wine's Recycle Bin is the desktop's trash: the test's own.
+export XDG_DATA_HOME=$WORK/xdg
 
 TAGS_MISSING="'tags.ini' not found.\\nMorvane will only search for the standard 'Keys added' string."
 EDIT="'morvane.reg' has been created, do you want to edit it (at your own risk)?"
@@ -413,6 +415,73 @@ changed_round_trip() {
 }
 
 changed_x64() { changed_round_trip 'Regshot 1.9.0 x64 Unicode' 64 32; }
+
+# The Unix name of a path of drive C:, without winepath: the 32-bit one
+# would name the 32-bit system folder for system32.
+drive_c_path() {
+  local path=${1#C:\\}
+  echo "$WORK/prefix/drive_c/${path//\\//}"
+}
+
+# RegShot's line for a file: its name, then its last write time in UTC,
+# attributes and size.
+file_lines() {
+  local unix
+  unix=$(drive_c_path "$1")
+  printf '%s\r\n%s, 0x00000020, %s\r\n' "$1" "$(date -u -r "$unix" '+%Y-%m-%d %H:%M:%S')" "$(stat -c %s "$unix")"
+}
+
+# Files and folders that an installation added, from an x64 report with
+# non-ASCII names: they go to the Recycle Bin (Wine's is the desktop's
+# trash), whole folders as one, but for a folder in which the user saved a
+# file since, a file changed since, a prefetch file, and the 32-bit system
+# folder's file of the same name as the one added to the 64-bit one.
+files_to_recycle_bin() {
+  local c=$WORK/prefix/drive_c app='C:\Program Files\MorvaneApp' data='C:\Program Files\MorvaneData'
+  local shared='C:\ProgramData\MorvaneShared' prefetch='C:\windows\Prefetch\MORVANEAPP.EXE-0123ABCD.pf'
+  local shortcut='C:\ProgramData\Microsoft\Windows\Start Menu\Programs\Morvane App.lnk'
+  local dll='C:\windows\system32\morvanetest.dll' file unicode='Ключ-日本.txt' trash=$XDG_DATA_HOME/Trash/files
+  mkdir -p "$c/Program Files/MorvaneApp/sub" "$c/Program Files/MorvaneData" "$c/ProgramData/MorvaneShared" \
+    "$c/windows/Prefetch" "$c/ProgramData/Microsoft/Windows/Start Menu/Programs"
+  rm -rf "$XDG_DATA_HOME/Trash"
+  local files=("$app\\app.exe" "$app\\sub\\data.dat" "$app\\$unicode" "$data\\settings.dat" "$shared\\added.txt"
+    "$shared\\config.ini" "$prefetch" "$shortcut" "$dll")
+  for file in "${files[@]}" 'C:\windows\syswow64\morvanetest.dll'; do
+    printf '%s' "$file" >"$(drive_c_path "$file")" || die "cannot make $file"
+  done
+  { crlf 'Regshot 1.9.0 x64 Unicode' 'Comments: ' '' '----------------------------------' 'Folders added: 3' \
+      '----------------------------------' "$app" 0x00000010 "$app\\sub" 0x00000010 "$data" 0x00000010 '' \
+      '----------------------------------' "Files added: ${#files[@]}" '----------------------------------'
+    for file in "${files[@]}"; do file_lines "$file"; done
+    crlf ''; } | to_utf16 >"$c/files.txt"
+  printf 'saved since' >"$c/Program Files/MorvaneData/notes.txt"
+  printf 'changed since' >"$c/ProgramData/MorvaneShared/config.ini"
+  morvane_start "$run_dir"
+  expect_message "$TAGS_MISSING" Return
+  answer_dialog 'C:\files.txt'
+  expect_message "'morvane.reg' and 'morvane-files.txt' have been created, do you want to edit them (at your own risk)?" n
+  expect_message "0 registry key(s) found parsing report.\\n8 file(s) and 3 folder(s) the installation added go to the Recycle Bin.\\n\\nCONTINUE WITH CLEANING?\\nWarning: if you are editing 'morvane.reg' or 'morvane-files.txt', close them NOW." Return
+  next_message
+  [[ $SHOWN == 'Cleaning finished.\n\nListed keys: 0\n'*'\nListed files and folders: 11\nIn the Recycle Bin: 9\n'* ]] ||
+    die "message '$SHOWN' does not count the files"
+  answer_message Return
+  morvane_expect_exit 0
+  for file in "$app" "$data\\settings.dat" "$shared\\added.txt" "$shortcut" "$dll"; do
+    [ ! -e "$(drive_c_path "$file")" ] || die "$file is still there"
+  done
+  for file in "$data\\notes.txt" "$shared\\config.ini" "$prefetch" 'C:\windows\syswow64\morvanetest.dll'; do
+    [ -e "$(drive_c_path "$file")" ] || die "$file is gone"
+  done
+  # Every file removed is in the trash, with its own bytes.
+  for file in "$app\\app.exe" "$app\\sub\\data.dat" "$app\\$unicode" "$data\\settings.dat" "$shared\\added.txt" \
+    "$shortcut" "$dll"; do
+    case $file in "$app"*) file_in_trash=$trash/MorvaneApp${file#"$app"} ;; *) file_in_trash=$trash/${file##*\\} ;; esac
+    file_in_trash=${file_in_trash//\\//}
+    [ "$(cat "$file_in_trash" 2>/dev/null)" = "$file" ] || die "$file is not in the Recycle Bin"
+  done
+  rm -rf "$c/Program Files/MorvaneData" "$c/ProgramData/MorvaneShared" "$(drive_c_path "$prefetch")" \
+    "$c/windows/syswow64/morvanetest.dll" "$XDG_DATA_HOME/Trash"
+}
 changed_x86() { x86_report changed_round_trip; }
 
 # A cleaning that takes a while shows the progress window, under the
@@ -487,6 +556,7 @@ for build in "${builds[@]}"; do
   scenario "$build: values added under an existing key, x86 report" values_x86
   scenario "$build: values the installation changed, set back, x64 report" changed_x64
   scenario "$build: values the installation changed, set back, x86 report" changed_x86
+  scenario "$build: files and folders added, to the Recycle Bin" files_to_recycle_bin
   scenario "$build: a progress window while a large cleaning works" progress_window
   scenario "$build: cancel in the open-file dialog" cancel_dialog
   scenario "$build: cancel on the confirmation" cancel_cleaning
