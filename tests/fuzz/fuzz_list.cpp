@@ -13,6 +13,7 @@
 #include <string>
 
 #include "files/file_list.h"
+#include "files/listed_paths.h"
 #include "files/recycle.h"
 #include "state/state.h"
 #include "tests/fuzz/fuzz_support.h"
@@ -88,6 +89,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string list = fuzz::work_file("morvane-files.txt");
     fuzz::write_bytes(list, data, size);
     fuzz::reset_state();
+    forget_listed_paths();
     std::snprintf(list_path, sizeof list_path, "%s", list.c_str());
     files_listed = true;
     const std::set<std::u16string> lines = lines_of(data, size);
