@@ -37,6 +37,7 @@ reg_add 'HKU\S-1-5-21-0-0-0-1000\Environment' /v Path /t REG_EXPAND_SZ \
 # Its files, with the sizes and times that the report lists, and Wine's
 # Recycle Bin (the desktop's trash) in the demo's own folder.
 export XDG_DATA_HOME=$WORK/xdg
+mkdir -p "$XDG_DATA_HOME"
 tr -d '\r' <samples/regshot-report.txt | sed -n '/^Files added/,/^$/p' | grep -A1 '^C:' | grep -v '^--$' |
   while read -r name && read -r data; do
     file=$WINEPREFIX/drive_c/${name#C:\\}
@@ -78,10 +79,18 @@ fi
 
 script=$(unix_path "$(wine_temp_dir)\\morvane.reg")
 echo "== morvane.reg"
-if [ -f "$script" ]; then tr -d '\r' <"$script"; else echo "(not written)"; fi
+# UTF-16LE (with a byte-order mark) or 8-bit text, as the report was.
+show_text() {
+  if [ "$(head -c 2 "$1" | od -An -tx1 | tr -d ' ')" = fffe ]; then
+    iconv -f UTF-16LE -t UTF-8 "$1" | sed '1s/^\xEF\xBB\xBF//' | tr -d '\r'
+  else
+    tr -d '\r' <"$1"
+  fi
+}
+if [ -f "$script" ]; then show_text "$script"; else echo "(not written)"; fi
 echo "== morvane-files.txt"
 list=$(unix_path "$(wine_temp_dir)\\morvane-files.txt")
-if [ -f "$list" ]; then iconv -f UTF-16LE -t UTF-8 "$list" | sed '1s/^\xEF\xBB\xBF//' | tr -d '\r'; else echo "(not written)"; fi
+if [ -f "$list" ]; then show_text "$list"; else echo "(not written)"; fi
 echo "== what the Recycle Bin (Wine's trash) holds"
 (cd "$XDG_DATA_HOME/Trash/files" 2>/dev/null && find . -mindepth 1 | sort) || echo "(nothing)"
 echo "== the keys of the report's added section"

@@ -15,6 +15,7 @@ wine_setup
 trap wine_teardown EXIT
 # Wine's Recycle Bin is the desktop's trash: the test's own.
 export XDG_DATA_HOME=$WORK/xdg
+mkdir -p "$XDG_DATA_HOME"
 
 TAGS_MISSING="'tags.ini' not found.\\nMorvane will only search for the standard 'Keys added' string."
 EDIT="'morvane.reg' has been created, do you want to edit it (at your own risk)?"
