@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "convert/deleted_keys.h"
-#include "convert/regshot_data.h"
+#include "convert/old_data.h"
 #include "convert/value_entries.h"
 #include "convert/value_text.h"
 #include "state/state.h"

@@ -32,7 +32,7 @@ void with_thousands(char (&text)[16], std::uint32_t number)
 std::uint32_t entries_of(CleaningStep step)
 {
     const auto registry = static_cast<std::uint32_t>(key_count + value_count + set_back_count);
-    const auto files = static_cast<std::uint32_t>(file_count + folder_count + kept_file_count);
+    const auto files = static_cast<std::uint32_t>(file_count + folder_count);
     switch (step) {
     case CleaningStep::looking_at_files:
         return 2 * files;
