@@ -10,6 +10,7 @@
 #include <string>
 
 #include "convert/tag_list.h"
+#include "files/file_sections.h"
 #include "state/state.h"
 #include "tests/test_support.h"
 
@@ -118,17 +119,43 @@ TEST(CleaningScript, ConvertsTheSampleReportByteForByte)
                               "[-HKEY_USERS\\S-1-5-21-0-0-0-1000\\Software\\Fernwick\\Notes\\Recent Files]\r\n");
 }
 
-// Reports that RegShot 1.9's x64 builds wrote under Wine after keys were
-// added, and the scripts they must give (checked entry by entry): two keys
-// longer than 1000 characters, one cut on a separator, are left out. The
-// ANSI build could not open the keys whose names are not in the code page.
+// Reports that RegShot 1.9's x64 builds wrote under Wine, and the scripts
+// (and lists of files) they must give, checked entry by entry. After keys
+// were added: two keys longer than 1000 characters, one cut on a
+// separator, are left out; the ANSI build could not open the keys whose
+// names are not in the code page. Around a real NSIS installer, with the
+// folder scan on: its keys, its values under keys that were there, the
+// four values it changed (here as it left them, in the stand-in's
+// registry), its folders and files, a shortcut and a DLL in System32.
 TEST(CleaningScript, ConvertsRealRegShotReportsByteForByte)
 {
-    for (const auto& [build, count] : {std::pair{"unicode", 16}, std::pair{"ansi", 12}}) {
+    for (const auto& [build, count] : {std::pair{"unicode", 16}, std::pair{"ansi", 12}, std::pair{"unicode-files", 8}}) {
+        test::Sandbox sandbox;
+        const auto software = sandbox.root / "registry/HKEY_LOCAL_MACHINE/Software";
+        const auto string_data = [](const std::string& text) { return test::utf16le(text + std::string(1, '\0')); };
+        test::set_value(software / "Classes/.mvtxt", "", 1, string_data("ProbeApp.Document"));
+        test::set_value(software / "MorvaneProbe", "Blob", 3, "\x0a\x0b\x0c");
+        test::set_value(software / "MorvaneProbe", "Counter", 4, std::string("\x02\0\0\0", 4));
+        test::set_value(software / "MorvaneProbe/Environment", "Path", 2,
+                        string_data("%SystemRoot%\\system32;C:\\Program Files\\Probe App"));
+        test::set_value(software / "Microsoft/Windows/CurrentVersion/Run", "Probe App", 1,
+                        string_data("\"C:\\Program Files\\Probe App\\probe.exe\" /tray"));
         const std::string data = MORVANE_SOURCE_DIR "/tests/data/regshot-x64-" + std::string(build);
-        const Conversion result = convert(test::read_bytes(data + ".txt"));
-        EXPECT_EQ(result.outcome.output, "key_count=" + std::to_string(count) + "\n");
-        EXPECT_EQ(result.script, test::read_bytes(data + ".reg")) << build;
+        test::write_bytes(sandbox.work / "report.txt", test::read_bytes(data + ".txt"));
+        const test::Outcome outcome = test::run_isolated(sandbox, [&] {
+            setenv("MORVANE_REGISTRY_DIR", (sandbox.root / "registry").c_str(), 1);
+            use_standard_tag();
+            load_section_tags();
+            std::strcpy(report_path, "report.txt");
+            build_cleaning_script();
+            build_file_list();
+            std::printf("key_count=%d\n", key_count);
+        });
+        EXPECT_EQ(outcome.output, "key_count=" + std::to_string(count) + "\n");
+        EXPECT_EQ(test::read_bytes(sandbox.script()), test::read_bytes(data + ".reg")) << build;
+        const bool files = std::filesystem::exists(data + ".list");
+        EXPECT_EQ(test::read_bytes(sandbox.temp / "morvane-files.txt"), files ? test::read_bytes(data + ".list") : "")
+            << build;
     }
 }
 
