@@ -9,8 +9,8 @@
 #include "backup/key_export.h"
 #include "backup/key_names.h"
 #include "backup/script_entries.h"
-#include "state/state.h"
 #include "progress/progress.h"
+#include "state/state.h"
 
 namespace {
 

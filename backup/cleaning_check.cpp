@@ -1,5 +1,5 @@
-// After the registry editor: which listed keys and values are gone, and the
-// one message that tells the user so.
+// After the registry editor: which listed keys and values are gone or set
+// back, for the closing message, and what running programs are told.
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -8,8 +8,8 @@
 #include "backup/backup.h"
 #include "backup/key_names.h"
 #include "backup/script_entries.h"
-#include "state/state.h"
 #include "progress/progress.h"
+#include "state/state.h"
 
 namespace {
 
@@ -105,13 +105,12 @@ void check_entry(const ScriptEntry& entry, std::int32_t index)
         done = entry.sets ? value_holds(key, entry) : entry.value && !value_exists(key, entry.value_name);
         close_registry_key(key);
     }
-    if (entry.sets)
-        count(settings, done, !listed_value_already_set(index), entry);
-    else if (entry.value)
-        count(values, done, listed_value_existed(index), entry);
-    else
-        count(keys, done, listed_key_existed(index), entry);
-    if (done && entry.readable)
+    // Whether cleaning changed it, rather than finding it done.
+    const bool was_to_do = entry.sets    ? !listed_value_already_set(index)
+                           : entry.value ? listed_value_existed(index)
+                                         : listed_key_existed(index);
+    count(entry.sets ? settings : entry.value ? values : keys, done, was_to_do, entry);
+    if (done && was_to_do && entry.readable)
         note_what_changed(entry);
 }
 

@@ -99,8 +99,6 @@ const char16_t* skip_blanks(const char16_t* text)
     return text;
 }
 
-// The name of a value line that deletes the value ("NAME"=- or @=-), as the
-// registry editor unescapes it into value_name; false for any other line.
 // The name of a value line ("NAME"=... or @=...), as the registry editor
 // unescapes it into value_name; what follows the '=' in `rest`. False for
 // any other line.

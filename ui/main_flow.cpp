@@ -1,5 +1,6 @@
-// The main flow: tags, report, cleaning script, edit offer, confirmation,
-// backup, import, and what became of the keys.
+// The main flow: tags, report, cleaning script and list of files, edit
+// offer, confirmation, backup, import, the Recycle Bin, and what became of
+// each entry.
 #include "ui/main_flow.h"
 
 #include <cstdio>
@@ -10,8 +11,8 @@
 #include "convert/tag_list.h"
 #include "files/file_sections.h"
 #include "files/recycle.h"
-#include "state/state.h"
 #include "progress/progress.h"
+#include "state/state.h"
 #include "ui/report_chooser.h"
 
 namespace {
