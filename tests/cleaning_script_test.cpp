@@ -269,6 +269,7 @@ TEST(CleaningScript, WritesEntriesForTheValuesAddedOrChangedUnderKeysThatWereThe
     const auto string_data = [](const std::string& text) { return test::utf16le(text + std::string(1, '\0')); };
     const std::string user_assist =
         "S-1-5-21-1-2-3-1001\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\UserAssist\\{1}\\Count";
+    test::set_value(software, "Direct", 4, std::string("\x01\0\0\0", 4));
     test::set_value(software / "Run", "Fernwick", 1, string_data("C:\\f.exe"));
     test::set_value(software / "Run", "Neighbour", 1, string_data("C:\\n.exe"));
     test::set_value(software / "Run", "Odd\\Name: 1", 4, std::string("\x01\0\0\0", 4));
@@ -304,6 +305,9 @@ TEST(CleaningScript, WritesEntriesForTheValuesAddedOrChangedUnderKeysThatWereThe
         std::string entry;
     };
     const Row rows[] = {
+        // A value in the root of a hive that was there: the hive is no hive
+        // loaded between the shots, and the values below it stay deletable.
+        {"", "HKLM\\SOFTWARE\\Direct: 0x00000001", "\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE]\r\n\"Direct\"=-\r\n"},
         {"", "HKLM\\SOFTWARE\\Run\\Fernwick: \"C:\\f.exe\"", "\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Run]\r\n\"Fernwick\"=-\r\n"},
         {"", "HKLM\\SOFTWARE\\Run\\Odd\\Name: 1: 0x00000001", "\"Odd\\\\Name: 1\"=-\r\n"},
         {"", "HKEY_LOCAL_MACHINE\\SOFTWARE\\Run\\: \"%d%\"", "@=-\r\n"},
@@ -346,7 +350,7 @@ TEST(CleaningScript, WritesEntriesForTheValuesAddedOrChangedUnderKeysThatWereThe
     };
     std::string report = crlf_lines({"Regshot 1.9.0 x64 ANSI", "Keys added: 1", "HKLM\\SOFTWARE\\Fernwick", "",
                                      "Values deleted: 1", "HKLM\\SOFTWARE\\Run\\Neighbour: \"C:\\n.exe\"", "",
-                                     "Values added: 11"});
+                                     "Values added: 12"});
     std::string modified = "\r\nValues modified: 14\r\n----\r\n";
     std::string expected = script_header + "[-HKEY_LOCAL_MACHINE\\SOFTWARE\\Fernwick]\r\n"
                                            "\r\n; Values added under keys that were already there\r\n";
@@ -378,7 +382,7 @@ TEST(CleaningScript, WritesEntriesForTheValuesAddedOrChangedUnderKeysThatWereThe
         return std::pair{outcome.output, utf16_script ? test::utf8_from_utf16le(script.substr(2)) : script};
     };
     for (const bool utf16 : {false, true}) {
-        EXPECT_EQ(convert_with_registry(report, utf16), std::pair("keys 1, values 5, set back 8, kept 2\n"s, expected))
+        EXPECT_EQ(convert_with_registry(report, utf16), std::pair("keys 1, values 6, set back 8, kept 2\n"s, expected))
             << (utf16 ? "UTF-16" : "ANSI");
     }
     // RegShot leaves out an empty keys section: the values section is read all the same.
