@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
 # Builds the fuzz targets with clang, AddressSanitizer and UBSan, and runs
-# each for FUZZ_SECONDS (default 60). For a longer hunt:
+# each for FUZZ_SECONDS (default 45). For a longer hunt:
 #   FUZZ_SECONDS=3600 bash scripts/fuzz.sh
 # New inputs collect in build/fuzz/corpus-*; crashes are saved as crash-* in
 # build/fuzz/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-seconds=${FUZZ_SECONDS:-60}
+seconds=${FUZZ_SECONDS:-45}
 
 CXX=clang++ cmake -S . -B build/fuzz -DMORVANE_FUZZ=ON -DMORVANE_TESTS=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_CXX_FLAGS="-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=all" >/dev/null

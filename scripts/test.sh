@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything and runs every test.
-# FUZZ_SECONDS (default 60) sets how long each fuzz target runs.
+# FUZZ_SECONDS (default 45) sets how long each fuzz target runs.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 
