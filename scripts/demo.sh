@@ -97,3 +97,6 @@ echo "== the keys of the report's added section"
 for key in "${keys[@]}"; do
   if key_exists "$key" $(view_of "$key"); then echo "still there: $key"; else echo "gone:        $key"; fi
 done
+echo "== the values the installation changed, after cleaning"
+echo "HKLM\\SOFTWARE\\Classes\\.txt (default): $(reg_value 'HKLM\SOFTWARE\Classes\.txt' '' /reg:64)"
+echo "HKU\\S-1-5-21-0-0-0-1000\\Environment Path: $(reg_value 'HKU\S-1-5-21-0-0-0-1000\Environment' Path /reg:64)"
