@@ -14,59 +14,6 @@
 
 namespace {
 
-constexpr std::uint32_t name_attempts = 9;
-
-// A new file, never one that exists: a second backup in the same second
-// gets a number.
-bool create_backup_in(const char* directory, std::uint32_t length)
-{
-    const LocalTime now = get_local_time();
-    for (std::uint32_t attempt = 1; attempt <= name_attempts; ++attempt) {
-        char number[4] = "";
-        if (attempt > 1)
-            std::snprintf(number, sizeof number, "-%u", attempt);
-        const int written =
-            std::snprintf(backup_path, sizeof backup_path, "%.*s%smorvane-backup-%04u%02u%02u-%02u%02u%02u%s.reg",
-                          static_cast<int>(length), directory,
-                          length > 0 && (directory[length - 1] == '\\' || directory[length - 1] == '/') ? "" : "\\",
-                          now.year, now.month, now.day, now.hour, now.minute, now.second, number);
-        if (written <= 0 || static_cast<std::size_t>(written) >= sizeof backup_path)
-            break;
-        backup_file = create_new_file_for_writing(backup_path);
-        if (backup_file != invalid_file)
-            return true;
-    }
-    backup_path[0] = '\0';
-    return false;
-}
-
-// Morvane\Backups in the local application data folder, or else the
-// temporary directory.
-bool create_backup_file()
-{
-    char directory[path_size];
-    std::uint32_t length = get_local_app_data_directory(directory, path_size);
-    if (length != 0 && length < path_size) {
-        for (const char* part : {"\\Morvane", "\\Backups"}) {
-            const std::size_t part_length = std::strlen(part);
-            if (length + part_length >= path_size) {
-                length = 0;
-                break;
-            }
-            std::memcpy(directory + length, part, part_length + 1);
-            length += static_cast<std::uint32_t>(part_length);
-            if (!make_directory(directory)) {
-                length = 0;
-                break;
-            }
-        }
-        if (length != 0 && create_backup_in(directory, length))
-            return true;
-    }
-    length = get_temp_path(path_size, directory);
-    return length != 0 && length < path_size && create_backup_in(directory, length);
-}
-
 void note_problem(const char16_t* key, std::uint32_t key_length, const char* reason)
 {
     if (backup_problem_count++ >= max_backup_problems_shown)

@@ -12,6 +12,10 @@
 void append_key_line(char* lines, std::size_t size, const char16_t* key, std::uint32_t length, std::uint32_t width,
                      const char* after);
 
+// Creates backup_file, a new file named in backup_path; false when that
+// fails in both folders.
+bool create_backup_file();
+
 // Saves each key that the script deletes, in the report's registry view,
 // into a new file in the user's local application data (backup_path), and
 // notes in backup_problems what could not be saved.
