@@ -83,7 +83,7 @@ void remember_tree_top(const ScriptEntry& entry)
 bool below_tree_top(const ScriptEntry& entry)
 {
     return tree_top_length > 0 && entry.text_length > tree_top_length && entry.text[tree_top_length] == u'\\' &&
-           same_key_name(entry.text, tree_top, tree_top_length);
+           same_name(entry.text, tree_top, tree_top_length);
 }
 
 // First pass: which keys exist, and the full names of those that do.

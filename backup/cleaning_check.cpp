@@ -70,7 +70,7 @@ bool has_name(std::u16string_view path, std::u16string_view name)
 {
     for (std::size_t at = 0; at <= path.size(); ++at) {
         const std::size_t end = std::min(path.find(u'\\', at), path.size());
-        if (end - at == name.size() && same_key_name(path.data() + at, name.data(), end - at))
+        if (end - at == name.size() && same_name(path.data() + at, name.data(), end - at))
             return true;
         at = end;
     }
@@ -87,10 +87,10 @@ void note_what_changed(const ScriptEntry& entry)
     const std::size_t last = path.rfind(u'\\') + 1;
     const std::u16string_view key(path.data() + last, path.size() - last);
     environment_changed =
-        environment_changed || (entry.value && key.size() == 11 && same_key_name(key.data(), u"Environment", 11));
+        environment_changed || (entry.value && key.size() == 11 && same_name(key.data(), u"Environment", 11));
     const std::u16string_view hive(path.data(), std::min(path.find(u'\\'), path.size()));
     classes_changed = classes_changed || has_name(path, u"Classes") ||
-                      (hive.size() > 8 && same_key_name(hive.data() + hive.size() - 8, u"_Classes", 8));
+                      (hive.size() > 8 && same_name(hive.data() + hive.size() - 8, u"_Classes", 8));
 }
 
 void check_entry(const ScriptEntry& entry, std::int32_t index)

@@ -118,7 +118,7 @@ bool may_be_redirected(RegistryView view, const char16_t* name, std::uint32_t un
     if (view != RegistryView::bits32)
         return false;
     for (const std::u16string_view candidate : redirected) {
-        if (candidate.size() == units && same_key_name(name, candidate.data(), units))
+        if (candidate.size() == units && same_name(name, candidate.data(), units))
             return true;
     }
     return false;

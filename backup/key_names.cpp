@@ -61,20 +61,6 @@ std::uint64_t hash_name(RegistryKey key, bool& named, AtParent at_parent)
 
 }  // namespace
 
-char16_t upper_unit(char16_t unit)
-{
-    return unit >= u'a' && unit <= u'z' ? static_cast<char16_t>(unit - (u'a' - u'A')) : unit;
-}
-
-bool same_key_name(const char16_t* a, const char16_t* b, std::uint32_t length)
-{
-    for (std::uint32_t i = 0; i < length; ++i) {
-        if (upper_unit(a[i]) != upper_unit(b[i]))
-            return false;
-    }
-    return true;
-}
-
 void forget_key_names()
 {
     std::fill(std::begin(names), std::end(names), 0);

@@ -2,12 +2,8 @@
 // a listed key below another one is already in that one's tree.
 #pragma once
 
+#include "convert/name_hash.h"
 #include "platform/platform.h"
-
-// Names compared as the registry compares them: here ASCII letters without
-// regard to case.
-char16_t upper_unit(char16_t unit);
-bool same_key_name(const char16_t* a, const char16_t* b, std::uint32_t length);
 
 void forget_key_names();
 // Remembers the key as one whose tree the backup will hold.

@@ -45,7 +45,7 @@ alignas(char16_t) char value_data[std::uint32_t{1} << 16];
 const Root* root_of(const char16_t* key, std::uint32_t length)
 {
     for (const Root& root : roots) {
-        if (length > root.length + 1 && key[root.length] == u'\\' && same_key_name(key, root.name, root.length))
+        if (length > root.length + 1 && key[root.length] == u'\\' && same_name(key, root.name, root.length))
             return &root;
     }
     return nullptr;

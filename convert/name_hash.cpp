@@ -43,9 +43,21 @@ std::uint64_t name_hash(bool under_users, std::string_view name)
 std::uint64_t units_hash(const char16_t* units, std::uint32_t length)
 {
     std::uint64_t hash = 14695981039346656037u;
-    for (std::uint32_t i = 0; i < length; ++i) {
-        const char16_t unit = units[i] >= u'a' && units[i] <= u'z' ? static_cast<char16_t>(units[i] - 32) : units[i];
-        hash = (hash ^ unit) * 1099511628211u;
-    }
+    for (std::uint32_t i = 0; i < length; ++i)
+        hash = (hash ^ upper_unit(units[i])) * 1099511628211u;
     return hash | 1;
+}
+
+char16_t upper_unit(char16_t unit)
+{
+    return unit >= u'a' && unit <= u'z' ? static_cast<char16_t>(unit - (u'a' - u'A')) : unit;
+}
+
+bool same_name(const char16_t* a, const char16_t* b, std::uint32_t length)
+{
+    for (std::uint32_t i = 0; i < length; ++i) {
+        if (upper_unit(a[i]) != upper_unit(b[i]))
+            return false;
+    }
+    return true;
 }

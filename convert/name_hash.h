@@ -1,5 +1,5 @@
-// A hash of a key name as the registry compares names: ASCII letters
-// without regard to case.
+// Names as Windows compares those of keys and files, here ASCII letters
+// without regard to case, and hashes of them.
 #pragma once
 
 #include <cstdint>
@@ -11,3 +11,6 @@ std::uint64_t name_hash(bool under_users, std::string_view name);
 
 // The same for a name in UTF-16, such as a file's full path.
 std::uint64_t units_hash(const char16_t* units, std::uint32_t length);
+
+char16_t upper_unit(char16_t unit);
+bool same_name(const char16_t* a, const char16_t* b, std::uint32_t length);

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "convert/name_hash.h"
 #include "state/state.h"
 
 namespace {
@@ -29,21 +30,7 @@ std::uint32_t folder_name(std::uint32_t (*get)(char*, std::uint32_t), char16_t (
     return bytes / 2;
 }
 
-char16_t upper(char16_t unit)
-{
-    return unit >= u'a' && unit <= u'z' ? static_cast<char16_t>(unit - 32) : unit;
-}
-
 }  // namespace
-
-bool same_name(const char16_t* a, const char16_t* b, std::uint32_t length)
-{
-    for (std::uint32_t i = 0; i < length; ++i) {
-        if (upper(a[i]) != upper(b[i]))
-            return false;
-    }
-    return true;
-}
 
 bool below_folder(const char16_t* path, std::uint32_t length, const char16_t* folder, std::uint32_t folder_length,
                   std::uint32_t& rest)
@@ -67,7 +54,7 @@ void prepare_file_view()
 bool is_full_path(const char16_t* path, std::uint32_t length)
 {
     std::uint32_t start = 0;
-    if (length >= 3 && path[1] == u':' && path[2] == u'\\' && upper(path[0]) >= u'A' && upper(path[0]) <= u'Z')
+    if (length >= 3 && path[1] == u':' && path[2] == u'\\' && upper_unit(path[0]) >= u'A' && upper_unit(path[0]) <= u'Z')
         start = 3;
     else if (length >= 2 && path[0] == u'\\' && path[1] == u'\\')
         start = 2;

@@ -14,8 +14,6 @@ bool is_full_path(const char16_t* path, std::uint32_t length);
 // the 64-bit one's name, but for the folders that WOW64 leaves where they
 // are. Zero-terminated; returns its length, 0 when it does not fit.
 std::uint32_t real_path(const char16_t* path, std::uint32_t length, char16_t* real, std::uint32_t capacity);
-// Case-insensitive for ASCII letters, as Windows compares names.
-bool same_name(const char16_t* a, const char16_t* b, std::uint32_t length);
 // `path` is `folder` or lies below it; `rest` is what follows its backslash.
 bool below_folder(const char16_t* path, std::uint32_t length, const char16_t* folder, std::uint32_t folder_length,
                   std::uint32_t& rest);

@@ -124,10 +124,11 @@ void decide_folder(ListedPath& top, std::uint32_t length)
     }
 }
 
-// The entry's record, by the name where it lies, into `real`.
-ListedPath* record_of(const ListEntry& entry, bool add)
+// The entry's record, by the name where it lies, which goes into `real`
+// with its length into `length`.
+ListedPath* record_of(const ListEntry& entry, bool add, std::uint32_t& length)
 {
-    const std::uint32_t length = real_path(entry.path, entry.length, real, name_size);
+    length = real_path(entry.path, entry.length, real, name_size);
     return length == 0 ? nullptr : listed_path(real, length, add);
 }
 
@@ -167,7 +168,8 @@ void look_at_listed_files()
                 files_cancelled = true;
                 break;
             }
-            ListedPath* record = record_of(entry, !folders);
+            std::uint32_t length = 0;
+            ListedPath* record = record_of(entry, !folders, length);
             if (record == nullptr)
                 continue;
             if (!folders) {
@@ -177,7 +179,7 @@ void look_at_listed_files()
                 if (!entry.folder)
                     decide_file(*record);
             } else if (entry.folder) {
-                const std::uint32_t length = real_path(entry.path, entry.length, walk, name_size);
+                std::memcpy(walk, real, 2 * (std::size_t{length} + 1));
                 decide_folder(*record, length);
             }
         }
@@ -195,11 +197,9 @@ void recycle_listed_files()
     ListEntry entry;
     queued = 0;
     while (next_list_entry(entry)) {
-        ListedPath* record = record_of(entry, false);
-        if (record == nullptr || record->state != PathState::goes || record->queued)
-            continue;
-        const std::uint32_t length = real_path(entry.path, entry.length, real, name_size);
-        if (parent_goes(length))
+        std::uint32_t length = 0;
+        ListedPath* record = record_of(entry, false, length);
+        if (record == nullptr || record->state != PathState::goes || record->queued || parent_goes(length))
             continue;
         record->queued = true;
         if (queued + length + 2 > std::size(to_recycle))

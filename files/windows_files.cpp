@@ -10,6 +10,7 @@
 
 #include <iterator>
 
+#include "convert/name_hash.h"
 #include "files/file_view.h"
 #include "state/state.h"
 
