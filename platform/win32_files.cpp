@@ -113,6 +113,19 @@ DWORD dword_value(HKEY root, const WCHAR* key, const WCHAR* name, DWORD otherwis
     return value;
 }
 
+// By its full path: a DLL of that name in the program's folder would run
+// with the program's rights.
+void load_system_dll(const WCHAR* name)
+{
+    WCHAR path[MAX_PATH + 32];
+    const UINT length = GetSystemDirectoryW(path, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH)
+        return;
+    lstrcatW(path, L"\\");
+    lstrcatW(path, name);
+    LoadLibraryW(path);
+}
+
 }  // namespace
 
 std::uint32_t get_program_data_directory(char16_t* buffer, std::uint32_t size)
@@ -238,8 +251,8 @@ bool move_to_recycle_bin(const char16_t* paths)
         system = system || in_system_folder(path);
     // With the redirection off no more of the shell's DLLs load: these first.
     if (system) {
-        LoadLibraryW(L"windows.storage.dll");
-        LoadLibraryW(L"propsys.dll");
+        load_system_dll(L"windows.storage.dll");
+        load_system_dll(L"propsys.dll");
     }
     const Redirection redirection = see_through(system);
     SHFILEOPSTRUCTW operation = {};

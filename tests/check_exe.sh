@@ -13,9 +13,15 @@ check() {
   grep -Eq '^Subsystem[[:space:]]+0+2[[:space:]]' <<<"$headers" || fail "$exe is not a GUI program"
   size=$(stat -c %s "$exe")
   [ "$size" -lt 204800 ] || fail "$exe: $size bytes, over 200 KB"
+  # Only DLLs that Windows always takes from System32 (its known DLLs and
+  # ntdll), whatever lies beside the program, and the common controls,
+  # which the manifest binds to Windows' own side-by-side copy.
   while read -r dll; do
-    grep -Eiq '^(KERNEL32|USER32|GDI32|COMCTL32|COMDLG32|ADVAPI32|SHELL32|ntdll|msvcrt)\.dll$' <<<"$dll" || fail "$exe imports $dll"
+    grep -Eiq '^(KERNEL32|USER32|GDI32|COMDLG32|ADVAPI32|SHELL32|ntdll|msvcrt)\.dll$' <<<"$dll" && continue
+    grep -Eiq '^COMCTL32\.dll$' <<<"$dll" && grep -aq 'name="Microsoft.Windows.Common-Controls"' "$exe" && continue
+    fail "$exe imports $dll"
   done < <(awk '/DLL Name:/ {print $3}' <<<"$headers")
+  grep -Eq 'Entry d 0+ 0+ Delay Import Directory' <<<"$headers" || fail "$exe delay-loads a DLL"
   grep -aq "processorArchitecture=\"$arch\"" "$exe" || fail "$exe: the manifest does not name $arch"
   grep -aq 'PerMonitorV2' "$exe" || fail "$exe: the manifest declares no per-monitor DPI awareness"
   strings -el "$exe" | grep -q "($bits)\$" || fail "$exe: the version information does not say $bits"

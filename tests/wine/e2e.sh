@@ -457,6 +457,12 @@ files_to_recycle_bin() {
     crlf ''; } | to_utf16 >"$c/files.txt"
   printf 'saved since' >"$c/Program Files/MorvaneData/notes.txt"
   printf 'changed since' >"$c/ProgramData/MorvaneShared/config.ini"
+  # Moving a file of the 64-bit System32 loads shell DLLs: those planted
+  # beside morvane.exe must not be the ones.
+  for planted in propsys windows.storage; do
+    "$dll_compiler" -shared -static -s -o "$app_dir/$planted.dll" "$here/planted_dll.cpp" || die "cannot build $planted.dll"
+    rm -f "$app_dir/$planted.dll.loaded"
+  done
   morvane_start "$run_dir"
   expect_message "$TAGS_MISSING" Return
   answer_dialog 'C:\files.txt'
@@ -479,6 +485,10 @@ files_to_recycle_bin() {
     case $file in "$app"*) file_in_trash=$trash/MorvaneApp${file#"$app"} ;; *) file_in_trash=$trash/${file##*\\} ;; esac
     file_in_trash=${file_in_trash//\\//}
     [ "$(cat "$file_in_trash" 2>/dev/null)" = "$file" ] || die "$file is not in the Recycle Bin"
+  done
+  for planted in propsys windows.storage; do
+    [ ! -e "$app_dir/$planted.dll.loaded" ] || die "the $planted.dll planted beside morvane.exe was loaded"
+    rm -f "$app_dir/$planted.dll"
   done
   rm -rf "$c/Program Files/MorvaneData" "$c/ProgramData/MorvaneShared" "$(drive_c_path "$prefetch")" \
     "$c/windows/syswow64/morvanetest.dll" "$XDG_DATA_HOME/Trash"
@@ -549,6 +559,7 @@ for build in "${builds[@]}"; do
   [ "$build" = "${builds[0]}" ] || wine_use_build "$build"
   cp "$MORVANE_EXE" "$app_dir/morvane.exe"
   MORVANE_EXE=$app_dir/morvane.exe
+  if [ "$build" = win32 ]; then dll_compiler=i686-w64-mingw32-g++-win32; else dll_compiler=x86_64-w64-mingw32-g++-win32; fi
   reg_add 'HKCU\Environment' /v TEMP /d "$temp_dir" /f
   reg_add 'HKCU\Environment' /v TMP /d "$temp_dir" /f
   scenario "$build: clean after confirmation" clean_run
