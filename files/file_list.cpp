@@ -13,6 +13,7 @@ namespace {
 
 enum class ListEncoding : std::uint8_t { utf16le, utf8, ansi };
 ListEncoding encoding;
+std::uint32_t line_number;
 char16_t entry_units[chunk_size + 1];
 
 // Notepad saves well-formed UTF-8: a line that is not names nothing the
@@ -84,6 +85,7 @@ bool open_file_list()
                                                                                       : ListEncoding::ansi;
     }
     line_continues = false;
+    line_number = 0;
     return true;
 }
 
@@ -94,6 +96,7 @@ bool next_list_entry(ListEntry& entry)
                                                             : read_line_start(line_buffer, input_file);
         if (!read)
             return false;
+        ++line_number;
         std::uint32_t length = 0;
         if (line_continues || !units_of_line(length))
             continue;
@@ -107,7 +110,7 @@ bool next_list_entry(ListEntry& entry)
         if (length == start || entry_units[start] == u';' || !is_full_path(entry_units + start, length - start))
             continue;
         entry_units[length] = u'\0';
-        entry = {entry_units + start, length - start, folder};
+        entry = {entry_units + start, length - start, folder, line_number};
         return true;
     }
 }

@@ -8,6 +8,7 @@ struct ListEntry {
     const char16_t* path;  // zero-terminated, without a folder's closing backslash
     std::uint32_t length;
     bool folder;
+    std::uint32_t line;  // its number in the file, from 1
 };
 
 // Opens list_path in input_file; false when it cannot be opened.

@@ -30,6 +30,16 @@ bool make_directory(const char* path);
 void delete_file(const char* name);
 // Renames `from` to `to`, replacing a file of that name; true on success.
 bool replace_file(const char* from, const char* to);
+// Makes a new folder, under a name no one could foresee, that only
+// administrators and the system may open or change, in the machine's
+// ProgramData folder; its full name goes into `buffer`. False when it
+// cannot be made.
+bool create_private_directory(char* buffer, std::uint32_t size);
+// Removes an empty folder.
+void remove_directory(const char* path);
+// Bytes from the system's random number generator, which no other program
+// can foresee.
+void get_random_bytes(void* bytes, std::uint32_t size);
 
 // 0 on failure; the length of the path (ending in a separator) when it fits
 // in `size` bytes with its terminator; otherwise the size it would need.

@@ -5,6 +5,7 @@
 
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -119,6 +120,40 @@ bool make_directory(const char* path)
     char native[PATH_MAX];
     struct stat info;
     return to_native_name(path, native) && (mkdir(native, 0777) == 0 || (stat(native, &info) == 0 && S_ISDIR(info.st_mode)));
+}
+
+// The stand-in's ProgramData is the temporary folder; the folder's mode
+// stands for the administrators-only security descriptor.
+bool create_private_directory(char* buffer, std::uint32_t size)
+{
+    char parent[PATH_MAX];
+    const std::uint32_t length = get_temp_path(sizeof parent, parent);
+    unsigned char random[8];
+    get_random_bytes(random, sizeof random);
+    const int used = std::snprintf(buffer, size, "%sMorvane-%02x%02x%02x%02x%02x%02x%02x%02x", parent, random[0],
+                                   random[1], random[2], random[3], random[4], random[5], random[6], random[7]);
+    char native[PATH_MAX];
+    return length > 0 && length < sizeof parent && used > 0 && static_cast<std::uint32_t>(used) < size &&
+           to_native_name(buffer, native) && mkdir(native, 0700) == 0;
+}
+
+void remove_directory(const char* path)
+{
+    char native[PATH_MAX];
+    if (to_native_name(path, native))
+        rmdir(native);
+}
+
+void get_random_bytes(void* bytes, std::uint32_t size)
+{
+    auto* out = static_cast<unsigned char*>(bytes);
+    while (size > 0) {
+        const ssize_t got = getrandom(out, size, 0);
+        if (got <= 0)
+            std::abort();
+        out += got;
+        size -= static_cast<std::uint32_t>(got);
+    }
 }
 
 void delete_file(const char* name)

@@ -4,7 +4,10 @@
 #include <windows.h>
 #include <commdlg.h>
 #include <shlobj.h>
+#include <ntsecapi.h>
+#include <sddl.h>
 
+#include <cstdio>
 #include <cstdlib>
 
 #include "platform/file_window.h"
@@ -47,6 +50,41 @@ bool make_directory(const char* path)
         return true;
     const DWORD attributes = GetFileAttributesA(path);
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+// Under ProgramData, where every user may make folders but none may change
+// another's: a new folder of a random name, made with its own protected
+// access list, is one that no program without administrator rights can
+// change or have made first.
+bool create_private_directory(char* buffer, std::uint32_t size)
+{
+    char parent[MAX_PATH];
+    if (SHGetFolderPathA(nullptr, CSIDL_COMMON_APPDATA, nullptr, SHGFP_TYPE_CURRENT, parent) != S_OK)
+        return false;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)", SDDL_REVISION_1,
+                                                              &descriptor, nullptr))
+        return false;
+    SECURITY_ATTRIBUTES attributes = {sizeof attributes, descriptor, FALSE};
+    unsigned char random[8];
+    get_random_bytes(random, sizeof random);
+    const int used = std::snprintf(buffer, size, "%s\\Morvane-%02x%02x%02x%02x%02x%02x%02x%02x", parent, random[0],
+                                   random[1], random[2], random[3], random[4], random[5], random[6], random[7]);
+    const bool made = used > 0 && static_cast<std::uint32_t>(used) < size && used < MAX_PATH &&
+                      CreateDirectoryA(buffer, &attributes) != 0;
+    LocalFree(descriptor);
+    return made;
+}
+
+void remove_directory(const char* path)
+{
+    RemoveDirectoryA(path);
+}
+
+void get_random_bytes(void* bytes, std::uint32_t size)
+{
+    if (!RtlGenRandom(bytes, size))
+        std::abort();
 }
 
 void delete_file(const char* name)

@@ -46,7 +46,10 @@ struct ProgramRun {
 void install_fake_programs(const test::Sandbox& sandbox)
 {
     const std::string log = (sandbox.root / "started.tmp").string();
-    const std::string delete_keys = R"sh(
+    // The registry editor also notes the access mode of the folder it
+    // imports from.
+    const std::string delete_keys = "\n[ \"${0##*/}\" = regedit.exe ] && stat -c %a \"$(dirname \"$(printf %s \"$2\" | "
+                                    "tr '\\\\' /)\")\" >> '" + (sandbox.root / "import-folder-mode").string() + "'" + R"sh(
 [ "${0##*/}" = regedit.exe ] && tr -d '\r' < "$(printf %s "$2" | tr '\\' /)" |
   sed -n 's/^\[-\(.*\)\]$/\1/p' | tr '\\' / |
   { case $0 in *SysWOW64*) sed 's#^HKEY_LOCAL_MACHINE/SOFTWARE/#&WOW6432Node/#' ;; *) cat ;; esac; } |
@@ -63,6 +66,13 @@ void install_fake_programs(const test::Sandbox& sandbox)
             std::filesystem::permissions(where / name, std::filesystem::perms::owner_all);
         }
     }
+}
+
+// The registry editor imports a copy from a folder of the program's own:
+// its name, random, is shown as <private>.
+std::string with_private_folder(const std::string& started)
+{
+    return std::regex_replace(started, std::regex(R"(/Morvane-[0-9a-f]{16}\\)"), "/<private>\\");
 }
 
 // The started programs are not waited for: give them a bounded time to show.
@@ -104,7 +114,7 @@ ProgramRun run_program(const test::Sandbox& sandbox, const std::string& answers,
                                 arguments + " < '" + (sandbox.root / "answers").string() + "' > '" +
                                 (sandbox.root / "output").string() + "'";
     const int status = std::system(command.c_str());
-    return {status, test::read_bytes(sandbox.root / "output"), wait_for_started(sandbox, programs)};
+    return {status, test::read_bytes(sandbox.root / "output"), with_private_folder(wait_for_started(sandbox, programs))};
 }
 
 ProgramRun run_program(const test::Sandbox& sandbox, const std::string& answers, std::size_t programs)
@@ -165,7 +175,11 @@ TEST(MainFlow, CleansAfterConfirmation)
                                       "Nothing was deleted, and nothing needed saving: none of the listed keys was "
                                       "there, so no backup was written."));
     EXPECT_TRUE(std::filesystem::is_empty(sandbox.root / "AppData" / "Morvane" / "Backups"));
-    EXPECT_EQ(run.started, "SysWOW64/regedit.exe|-s|" + sandbox.temp.string() + "/\\morvane.reg|\n");
+    EXPECT_EQ(run.started, "SysWOW64/regedit.exe|-s|" + sandbox.temp.string() + "/<private>\\morvane.reg|\n");
+    // Only administrators may change the folder of the copy, which is gone
+    // afterwards.
+    EXPECT_EQ(test::read_bytes(sandbox.root / "import-folder-mode"), "700\n");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(sandbox.temp), {}), 1);
     const std::string script = test::read_bytes(sandbox.script());
     EXPECT_EQ(script.rfind(test::script_header + "[-HKEY_LOCAL_MACHINE\\SOFTWARE\\Fernwick\\Key0]\r\n", 0), 0u);
     EXPECT_EQ(std::count(script.begin(), script.end(), '\n'), 2 + 16 + 4);
@@ -198,7 +212,7 @@ TEST(MainFlow, QuotesAScriptPathWithSpaces)
     const auto temp = sandbox.root / "Temp Dir of A User";
     std::filesystem::create_directories(temp);
     const ProgramRun run = run_program(sandbox, write_report(sandbox, 2) + "\ny\nOK\n", 2, temp);
-    EXPECT_EQ(run.started, "SysWOW64/regedit.exe|-s|" + temp.string() + "/\\morvane.reg|\nSystem32/notepad.exe|" +
+    EXPECT_EQ(run.started, "SysWOW64/regedit.exe|-s|" + temp.string() + "/<private>\\morvane.reg|\nSystem32/notepad.exe|" +
                                temp.string() + "/\\morvane.reg|\n");
 }
 
@@ -219,7 +233,8 @@ TEST(MainFlow, StartsTheRegistryEditorOfTheReportsView)
         const auto report = sandbox.work / "report.txt";
         test::write_bytes(report, c.first_line + std::string("\r\n") + report_with_keys(1));
         const ProgramRun run = run_program(sandbox, report.string() + "\nno\nok\n", 1, sandbox.temp, "", c.wow64);
-        EXPECT_EQ(run.started, c.editor + std::string("/regedit.exe|-s|") + sandbox.temp.string() + "/\\morvane.reg|\n")
+        EXPECT_EQ(run.started,
+                  c.editor + std::string("/regedit.exe|-s|") + sandbox.temp.string() + "/<private>\\morvane.reg|\n")
             << c.first_line;
     }
 }

@@ -12,6 +12,7 @@
 #include "files/file_sections.h"
 #include "files/recycle.h"
 #include "progress/progress.h"
+#include "review/review.h"
 #include "state/state.h"
 #include "ui/report_chooser.h"
 
@@ -139,11 +140,36 @@ void report_cleaning(bool editor_ran)
                   editor_ran ? "Cleaning finished." : "The registry editor could not be started.");
     append_cleaning_result(text, sizeof text);
     append_files_result(text, sizeof text);
+    append_review_note(text, sizeof text);
     std::strncat(text, "\n", sizeof text - std::strlen(text) - 1);
     append_backup_note(text, sizeof text, recycled_count() > 0);
     append_recycle_note(text, sizeof text);
     prompt_user(text, style_plain);
 }
+
+namespace {
+
+// From the copies of the reviewed files.
+void clean()
+{
+    begin_progress();
+    back_up_listed_keys();
+    if (cancelled() || !cleaning_agreed())
+        return;
+    look_at_listed_files();
+    if (cancelled())
+        return;
+    advance_progress(CleaningStep::deleting, 0);
+    char directory[path_size];
+    char command_line[2 * path_size + 32];
+    const bool ran = compose_command_line(command_line, registry_editor_directory(directory), directory,
+                                          "regedit.exe", " -s", script_path) &&
+                     run_program_to_end(command_line, ShowMode::hidden);
+    recycle_listed_files();
+    report_cleaning(ran);
+}
+
+}  // namespace
 
 int main_flow()
 {
@@ -155,23 +181,11 @@ int main_flow()
     if (key_count + value_count + set_back_count + file_count + folder_count == 0)
         end_with_nothing_to_do();
 
+    remember_written_files();
     offer_editing();
-    if (!cleaning_confirmed())
+    if (!cleaning_confirmed() || !take_reviewed_files())
         return 0;
-    begin_progress();
-    back_up_listed_keys();
-    if (cancelled() || !cleaning_agreed())
-        return 0;
-    look_at_listed_files();
-    if (cancelled())
-        return 0;
-    advance_progress(CleaningStep::deleting, 0);
-    char directory[path_size];
-    char command_line[2 * path_size + 32];
-    const bool ran = compose_command_line(command_line, registry_editor_directory(directory), directory,
-                                          "regedit.exe", " -s", script_path) &&
-                     run_program_to_end(command_line, ShowMode::hidden);
-    recycle_listed_files();
-    report_cleaning(ran);
+    clean();
+    discard_reviewed_copies();
     return 0;
 }

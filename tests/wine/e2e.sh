@@ -141,6 +141,48 @@ clean_run() {
   [ ! -e "$planted_mark" ] || die "a planted program ran"
 }
 
+# A line the user adds to morvane.reg at the edit offer, as in Notepad: the
+# question before cleaning lists it. Cancel, its default, leaves every key
+# in place; OK deletes that key too, and the backup holds it. The copy the
+# registry editor imported from is gone afterwards.
+own_entry() {
+  local script own='HKLM\SOFTWARE\MorvaneUnrelated\Data' answer key id
+  local line='[-HKEY_LOCAL_MACHINE\SOFTWARE\MorvaneUnrelated\Data]' question
+  question="These entries are not as Morvane wrote them: they were added or changed.\\n\\nmorvane.reg, line 19: "
+  question+="${line//\\/\\\\}\\n\\nCarry them out as your own, at your own risk? Cancel leaves everything untouched."
+  script=$(unix_path "$(wine_temp_dir)\\morvane.reg")
+  for answer in cancel ok; do
+    make_keys
+    morvane_start "$run_dir"
+    expect_message "$TAGS_MISSING" Return
+    answer_dialog 'C:\report.txt'
+    next_message
+    [ "$SHOWN" = "$EDIT" ] || die "message '$SHOWN', expected '$EDIT'"
+    crlf "$line" >>"$script"
+    answer_message n
+    expect_message "$(cleaning 12)" Return
+    next_message
+    [ "$SHOWN" = "$question" ] || die "message '$SHOWN', expected '$question'"
+    id=$(wait_window "$CAPTION")
+    sleep 0.3
+    screenshot "own-entry-$answer" "$id"
+    if [ "$answer" = cancel ]; then
+      xdotool windowfocus --sync "$id" key Return
+      morvane_expect_exit 0
+      for key in "${added[@]}" "${staying[@]}"; do has_key "$key" || die "Cancel: $key is gone"; done
+    else
+      xdotool windowfocus --sync "$id" key shift+Tab space
+      expect_result 13 13 0 0
+      [[ $SHOWN == *'\nEntries of your own, carried out as you agreed: 1\n'* ]] || die "'$SHOWN' does not count the entry"
+      morvane_expect_exit 0
+      ! has_key "$own" || die "OK: $own is still there"
+      iconv -f UTF-16LE -t UTF-8 "$BACKUP" | grep -qiF "[${line:2}" || die "the backup does not hold $own"
+      add_key "$own"
+    fi
+    ! ls "$WORK/prefix/drive_c/ProgramData" | grep -q '^Morvane-' || die "the imported copy was left behind"
+  done
+}
+
 # Key names that only a Unicode report carries, from RegShot's Unicode build
 # (UTF-16LE, no byte-order mark). Notepad is opened on the script first.
 unicode_names() {
@@ -572,6 +614,7 @@ for build in "${builds[@]}"; do
   scenario "$build: a progress window while a large cleaning works" progress_window
   scenario "$build: cancel in the open-file dialog" cancel_dialog
   scenario "$build: cancel on the confirmation" cancel_cleaning
+  scenario "$build: an entry the user added, listed before cleaning" own_entry
   scenario "$build: temporary directory with a space" temp_with_space
   scenario "$build: Unicode report with non-ASCII key names, edited first" unicode_names
   scenario "$build: the registry view that the report names" registry_views
