@@ -1,6 +1,7 @@
 // Fuzzes the backup: any bytes as the values of a listed key (names, types
 // and data) and as further lines of the script; every value comes out as one
 // line of the key's section, and nothing is written past a buffer.
+#include <algorithm>
 #include <csetjmp>
 #include <cstdlib>
 #include <filesystem>
@@ -8,6 +9,7 @@
 #include <string>
 
 #include "backup/backup.h"
+#include "review/review.h"
 #include "state/state.h"
 #include "tests/fuzz/fuzz_support.h"
 
@@ -79,8 +81,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzz::reset_state();
     std::snprintf(script_path, sizeof script_path, "%s", fuzz::script_location().c_str());
     report_from_x64 = true;
+    // The script read back as it was written asks nothing, and the backup
+    // reads the same bytes from its copy.
+    remember_written_files();
+    fuzz::check(setjmp(fuzz::process_end) == 0, "the review never ends the process");
+    fuzz::check(take_reviewed_files(), "the script as written is taken without a question");
+    std::string copy = script_path;
+    std::replace(copy.begin(), copy.end(), '\\', '/');
+    fuzz::check(copy != fuzz::script_location() && fuzz::read_bytes(copy) == script, "the copy holds the script's bytes");
     fuzz::check(setjmp(fuzz::process_end) == 0, "the backup never ends the process");
     back_up_listed_keys();
+    discard_reviewed_copies();
     fuzz::check(input_file == invalid_file && backup_file == invalid_file, "the script and the backup closed");
 
     const std::string bytes = fuzz::read_bytes(backup_path);
