@@ -27,6 +27,7 @@ struct Frame {
     ListedPath* record;
     std::uint32_t length;  // of its name in `walk`
     bool all_go;
+    bool holds_in_use;  // what it holds stays because a program holds it
     std::uint64_t total;
 };
 Frame frames[max_depth];
@@ -73,7 +74,7 @@ bool push_folder(ListedPath& record, std::uint32_t length, std::uint32_t depth)
         record.state = PathState::unreadable;
         return false;
     }
-    frames[depth] = {frames[depth].listing, &record, length, true, 0};
+    frames[depth] = {frames[depth].listing, &record, length, true, false, 0};
     return true;
 }
 
@@ -104,6 +105,7 @@ void decide_folder(ListedPath& top, std::uint32_t length)
                 continue;
             }
             frame.all_go = child->state == PathState::goes;
+            frame.holds_in_use = child->state == PathState::in_use;
             frame.total += child->size;
             continue;
         }
@@ -111,15 +113,18 @@ void decide_folder(ListedPath& top, std::uint32_t length)
         walk[frame.length] = u'\0';
         ListedPath& record = *frame.record;
         record.size = frame.total;
-        const BinRoom room = frame.all_go ? recycle_bin_room(walk, frame.total) : BinRoom::takes;
-        record.state = !frame.all_go         ? PathState::holds_other
-                       : room == BinRoom::takes ? PathState::goes
+        const bool in_use = frame.holds_in_use || (frame.all_go && file_in_use(walk));
+        const BinRoom room = frame.all_go && !in_use ? recycle_bin_room(walk, frame.total) : BinRoom::takes;
+        record.state = in_use                    ? PathState::in_use
+                       : !frame.all_go           ? PathState::holds_other
+                       : room == BinRoom::takes  ? PathState::goes
                        : room == BinRoom::no_bin ? PathState::no_bin
                                                  : PathState::too_large;
         if (depth == 0)
             return;
         --depth;
         frames[depth].all_go = record.state == PathState::goes;
+        frames[depth].holds_in_use = record.state == PathState::in_use;
         frames[depth].total += record.size;
     }
 }
@@ -140,16 +145,47 @@ bool parent_goes(std::uint32_t length)
     return parent != nullptr && parent->folder && parent->listed && parent->state == PathState::goes;
 }
 
+// A program that runs from a listed folder keeps all of it: what it holds
+// goes neither whole nor item by item while the program may need it.
+bool inside_folder_in_use(std::uint32_t length)
+{
+    for (;;) {
+        while (length > 0 && real[length - 1] != u'\\')
+            --length;
+        if (length < 2)
+            return false;
+        --length;
+        const ListedPath* folder = listed_path(real, length, false);
+        if (folder != nullptr && folder->folder && folder->listed && folder->state == PathState::in_use)
+            return true;
+    }
+}
+
 // The paths of one shell operation, each closed by a zero, the whole by
 // another; a longer list takes more than one.
 char16_t to_recycle[std::uint32_t{1} << 21];
 std::uint32_t queued;
 
+// One item the Recycle Bin does not take ends the shell's operation: what
+// is still there after it goes one item at a time.
 void recycle_queued()
 {
     to_recycle[queued] = u'\0';
-    if (queued > 0)
-        move_to_recycle_bin(to_recycle);
+    if (queued > 0 && !move_to_recycle_bin(to_recycle)) {
+        static char16_t alone[name_size + 1];
+        FileFacts facts{};
+        for (const char16_t* path = to_recycle; *path != u'\0';) {
+            std::uint32_t length = 0;
+            while (path[length] != u'\0')
+                ++length;
+            if (get_file_facts(path, facts) != FileResult::absent) {
+                std::memcpy(alone, path, 2 * (std::size_t{length} + 1));
+                alone[length + 1] = u'\0';
+                move_to_recycle_bin(alone);
+            }
+            path += length + 1;
+        }
+    }
     queued = 0;
 }
 
@@ -201,6 +237,10 @@ void recycle_listed_files()
         ListedPath* record = record_of(entry, false, length);
         if (record == nullptr || record->state != PathState::goes || record->queued || parent_goes(length))
             continue;
+        if (inside_folder_in_use(length)) {
+            record->state = PathState::in_use;
+            continue;
+        }
         record->queued = true;
         if (queued + length + 2 > std::size(to_recycle))
             recycle_queued();

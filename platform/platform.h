@@ -133,7 +133,8 @@ FileResult open_folder_listing(const char16_t* path, FolderListing& listing);
 // and its facts; false after the last, or when the name does not fit.
 bool next_folder_entry(FolderListing listing, char16_t* name, std::uint32_t capacity, FileFacts& facts);
 void close_folder_listing(FolderListing listing);
-// Another program holds the file open so that it cannot be moved.
+// Another program holds the file, or a file in the folder, or runs from
+// it, so that it cannot be moved.
 bool file_in_use(const char16_t* path);
 enum class BinRoom : std::uint8_t { takes, no_bin, too_large };
 // Whether the Recycle Bin of the path's drive takes `size` bytes: a drive
@@ -141,8 +142,9 @@ enum class BinRoom : std::uint8_t { takes, no_bin, too_large };
 BinRoom recycle_bin_room(const char16_t* path, std::uint64_t size);
 // Moves the paths (each zero-terminated, the list closed by an empty one)
 // to the Recycle Bin in one shell operation that can be undone, without
-// asking; where the shell still cannot recycle an item, it asks before
-// deleting it for good. True when nothing failed.
+// asking, and never deletes one for good: an item that the Recycle Bin
+// does not take stays, and so may every item after it. True when nothing
+// failed.
 bool move_to_recycle_bin(const char16_t* paths);
 
 // The registry, with key and value names in UTF-16.

@@ -135,17 +135,43 @@ void close_folder_listing(FolderListing listing)
 
 // Another process that holds a lock on the file stands for a program that
 // has it open.
-bool file_in_use(const char16_t* path)
+namespace {
+
+// A lock held by another process stands for a program that has the file
+// open; a folder is held by what is held below it, as on Windows.
+bool held(const char* native, int depth)
 {
-    char native[PATH_MAX];
-    if (!native_path(path, native))
-        return false;
     const int fd = open(native, O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
     if (fd == -1)
         return false;
-    const bool locked = flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
-    close(fd);
+    struct stat info;
+    if (fstat(fd, &info) != 0 || !S_ISDIR(info.st_mode)) {
+        const bool locked = flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+        close(fd);
+        return locked;
+    }
+    DIR* const folder = fdopendir(fd);
+    if (folder == nullptr) {
+        close(fd);
+        return false;
+    }
+    bool locked = false;
+    for (const dirent* entry; !locked && depth < 64 && (entry = readdir(folder)) != nullptr;) {
+        char below[PATH_MAX];
+        if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0 &&
+            std::snprintf(below, sizeof below, "%s/%s", native, entry->d_name) < static_cast<int>(sizeof below))
+            locked = held(below, depth + 1);
+    }
+    closedir(folder);
     return locked;
+}
+
+}  // namespace
+
+bool file_in_use(const char16_t* path)
+{
+    char native[PATH_MAX];
+    return native_path(path, native) && held(native, 0);
 }
 
 BinRoom recycle_bin_room(const char16_t*, std::uint64_t)
@@ -154,25 +180,26 @@ BinRoom recycle_bin_room(const char16_t*, std::uint64_t)
     return bin != nullptr && *bin != '\0' ? BinRoom::takes : BinRoom::no_bin;
 }
 
-// Each item is moved into the bin under a number of its own.
+// Each item is moved into the bin under a number of its own. As the
+// shell's operation, it ends at the first item that cannot be moved.
 bool move_to_recycle_bin(const char16_t* paths)
 {
     const char* bin = std::getenv("MORVANE_RECYCLE_BIN_DIR");
     if (bin == nullptr || *bin == '\0')
         return false;
     static unsigned moved;
-    bool all = true;
     for (const char16_t* path = paths; *path != u'\0';) {
         char native[PATH_MAX];
         char target[2 * PATH_MAX];
         const bool named = native_path(path, native);
         const char* base = std::strrchr(native, '/');
         const int length = std::snprintf(target, sizeof target, "%s/%u-%s", bin, ++moved, base ? base + 1 : native);
-        all = named && length > 0 && static_cast<std::size_t>(length) < PATH_MAX &&
-              rename(native, target) == 0 && all;
+        if (!named || length <= 0 || static_cast<std::size_t>(length) >= PATH_MAX || held(native, 0) ||
+            rename(native, target) != 0)
+            return false;
         while (*path != u'\0')
             ++path;
         ++path;
     }
-    return all;
+    return true;
 }

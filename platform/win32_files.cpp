@@ -203,17 +203,31 @@ void close_folder_listing(FolderListing listing)
 }
 
 // Moving a file to the Recycle Bin needs every open handle of it to allow
-// that.
+// that. A program that runs from a folder, or holds a file in it open,
+// keeps the folder from being moved although each file opens for deletion:
+// only a move shows that. So the item is moved to a name beside it, as the
+// Recycle Bin would move it, and back.
 bool file_in_use(const char16_t* path)
 {
     const Redirection redirection = see_through(in_system_folder(path));
     const HANDLE file =
         CreateFileW(long_name_of(path), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                     OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-    const bool in_use = file == INVALID_HANDLE_VALUE && GetLastError() == ERROR_SHARING_VIOLATION;
-    restore(redirection);
+    bool in_use = file == INVALID_HANDLE_VALUE && GetLastError() == ERROR_SHARING_VIOLATION;
     if (file != INVALID_HANDLE_VALUE)
         CloseHandle(file);
+    static WCHAR original[sizeof long_name / sizeof long_name[0]];
+    lstrcpyW(original, long_name_of(path));
+    const WCHAR* const probe = long_name_of(path, L".morvane-move-check");
+    if (!in_use && !MoveFileExW(original, probe, 0)) {
+        const DWORD error = GetLastError();
+        in_use = error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED;
+    } else if (!in_use) {
+        // Whatever opened the new name for a moment lets go of it soon.
+        for (int tries = 0; tries < 40 && !MoveFileExW(probe, original, 0); ++tries)
+            Sleep(50);
+    }
+    restore(redirection);
     return in_use;
 }
 
@@ -244,6 +258,33 @@ BinRoom recycle_bin_room(const char16_t* path, std::uint64_t size)
     return size > limit ? BinRoom::too_large : BinRoom::takes;
 }
 
+namespace {
+
+// The shell asks before it deletes an item for good that the Recycle Bin
+// does not take, with Yes as its default button; unasked, it deletes it
+// without a word. The dialogs it would open while it moves the items are
+// refused instead, so that its question is never asked and the item stays.
+HHOOK dialog_guard;
+
+bool is_dialog_class(const WCHAR* name)
+{
+    constexpr ULONG_PTR dialog_atom = 0x8002;
+    if (IS_INTRESOURCE(name))
+        return reinterpret_cast<ULONG_PTR>(name) == dialog_atom;
+    return lstrcmpiW(name, L"#32770") == 0;
+}
+
+LRESULT CALLBACK refuse_dialogs(int code, WPARAM window, LPARAM details)
+{
+    // The hook's details carry a pointer's bits; this cast is the conversion itself.
+    if (code == HCBT_CREATEWND &&
+        is_dialog_class(reinterpret_cast<CBT_CREATEWNDW*>(details)->lpcs->lpszClass))  // NOLINT(performance-no-int-to-ptr)
+        return 1;
+    return CallNextHookEx(dialog_guard, code, window, details);
+}
+
+}  // namespace
+
 bool move_to_recycle_bin(const char16_t* paths)
 {
     bool system = false;
@@ -260,7 +301,10 @@ bool move_to_recycle_bin(const char16_t* paths)
     operation.pFrom = wide(paths);
     operation.fFlags = FOF_ALLOWUNDO | FOF_SILENT | FOF_NOCONFIRMATION | FOF_NOERRORUI | FOF_NOCONFIRMMKDIR |
                        FOF_WANTNUKEWARNING;
-    const int result = SHFileOperationW(&operation);
+    dialog_guard = SetWindowsHookExW(WH_CBT, refuse_dialogs, nullptr, GetCurrentThreadId());
+    const int result = dialog_guard != nullptr ? SHFileOperationW(&operation) : -1;
+    if (dialog_guard != nullptr)
+        UnhookWindowsHookEx(dialog_guard);
     restore(redirection);
     return result == 0 && !operation.fAnyOperationsAborted;
 }

@@ -2,7 +2,10 @@
 // the Recycle Bin (the native stand-in's folder) and what stays.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -60,6 +63,9 @@ TEST(Files, GoToTheRecycleBinOnlyAsTheReportSawThem)
         {"Program Files\\Fern\\", After::in_bin, After::in_bin},  // left empty: goes whole
         {"Program Files\\Fern Data\\", After::stays, After::stays},  // holds a file saved since
         {"Program Files\\Fern Data\\kept.txt", After::in_bin, After::in_bin},
+        {"Program Files\\Fern Held\\", After::stays, After::stays},  // a program holds a file in it
+        {"Program Files\\Fern Held\\held.dat", After::stays, After::stays},
+        {"Program Files\\Fern Held\\free.txt", After::stays, After::stays},  // free, in a folder in use
         {"ProgramData\\Shared\\config.ini", After::stays, After::stays},  // changed since the report
         {"ProgramData\\Shared\\added.txt", After::stays, After::stays},   // kept in the list
         {"ProgramData\\Shared\\gone.txt", After::absent, After::absent},
@@ -79,13 +85,14 @@ TEST(Files, GoToTheRecycleBinOnlyAsTheReportSawThem)
             std::replace(path.begin(), path.end(), '\\', '/');
             return c / path;
         };
-        for (const char* folder : {"Program Files/Fern/sub", "Program Files/Fern Data", "ProgramData/Shared",
+        for (const char* folder : {"Program Files/Fern/sub", "Program Files/Fern Data", "Program Files/Fern Held", "ProgramData/Shared",
                                    "Windows/Prefetch", "Windows/Temp", "Windows/System32", "Windows/SysWOW64"})
             fs::create_directories(c / folder);
         fs::create_directories(native(cut_folder) / "tail");
         fs::create_directories(bin);
         for (const char* file : {"Program Files/Fern/app.exe", "Program Files/Fern/sub/data.dat",
-                                 "Program Files/Fern Data/kept.txt", "ProgramData/Shared/config.ini",
+                                 "Program Files/Fern Data/kept.txt", "Program Files/Fern Held/held.dat",
+                                 "Program Files/Fern Held/free.txt", "ProgramData/Shared/config.ini",
                                  "ProgramData/Shared/added.txt", "ProgramData/Shared/gone.txt",
                                  "Windows/Prefetch/FERN.EXE-1.pf", "Windows/Temp/fern.tmp",
                                  "Windows/System32/fern.dll", "Windows/SysWOW64/fern.dll"})
@@ -96,12 +103,14 @@ TEST(Files, GoToTheRecycleBinOnlyAsTheReportSawThem)
         const auto seen = [x64](std::string file) {
             return x64 || !file.starts_with("Windows\\System32") ? file : "Windows\\SysWOW64" + file.substr(16);
         };
-        std::vector<std::string> lines = {title, "", "----", "Folders added: 4", "----"};
-        for (const char* folder : {"Program Files\\Fern", "Program Files\\Fern\\sub", "Program Files\\Fern Data"})
+        std::vector<std::string> lines = {title, "", "----", "Folders added: 5", "----"};
+        for (const char* folder :
+             {"Program Files\\Fern", "Program Files\\Fern\\sub", "Program Files\\Fern Data", "Program Files\\Fern Held"})
             lines.insert(lines.end(), {"C:\\" + std::string(folder), "0x00000010"});
-        lines.insert(lines.end(), {"C:\\" + cut_folder, "\\tail", "0x00000010", "", "----", "Files added: 9", "----"});
+        lines.insert(lines.end(), {"C:\\" + cut_folder, "\\tail", "0x00000010", "", "----", "Files added: 11", "----"});
         for (const char* file : {"Program Files\\Fern\\app.exe", "Program Files\\Fern\\sub\\data.dat",
-                                 "Program Files\\Fern Data\\kept.txt", "ProgramData\\Shared\\config.ini",
+                                 "Program Files\\Fern Data\\kept.txt", "Program Files\\Fern Held\\held.dat",
+                                 "Program Files\\Fern Held\\free.txt", "ProgramData\\Shared\\config.ini",
                                  "ProgramData\\Shared\\added.txt", "ProgramData\\Shared\\gone.txt",
                                  "Windows\\Prefetch\\FERN.EXE-1.pf", "Windows\\Temp\\fern.tmp", "Windows\\System32\\fern.dll"})
             lines.insert(lines.end(), {"C:\\" + std::string(file), data_line(native(seen(file)))});
@@ -115,6 +124,9 @@ TEST(Files, GoToTheRecycleBinOnlyAsTheReportSawThem)
         fs::remove(c / "ProgramData/Shared/gone.txt");
         test::write_bytes(c / "ProgramData/Shared/extra.log", "ProgramData/Shared/extra.log");
 
+        // A program of its own holds the file open.
+        const int held = open((c / "Program Files/Fern Held/held.dat").c_str(), O_RDONLY | O_CLOEXEC);
+        ASSERT_EQ(flock(held, LOCK_EX), 0);
         const test::Outcome outcome = test::run_isolated(sandbox, [&] {
             setenv("MORVANE_DRIVES_DIR", (sandbox.root / "drives").c_str(), 1);
             setenv("MORVANE_RECYCLE_BIN_DIR", bin.c_str(), 1);
@@ -142,6 +154,7 @@ TEST(Files, GoToTheRecycleBinOnlyAsTheReportSawThem)
             report_cleaning(true);
             test::write_bytes(sandbox.root / "list", listed);
         });
+        close(held);
         const std::string kept = "; Kept: Windows' own files (%s). Remove the ';' below to move it to the Recycle "
                                  "Bin anyway.\r\n;";
         const auto kept_line = [&kept](const std::string& kind) {
@@ -152,21 +165,25 @@ TEST(Files, GoToTheRecycleBinOnlyAsTheReportSawThem)
                   "; Recycle Bin: a file only if it is as the report saw it, a folder only once\r\n"
                   "; nothing else is left in it. Put a ';' before a line to keep it.\r\n\r\n"
                   "C:\\Program Files\\Fern\\\r\nC:\\Program Files\\Fern\\sub\\\r\nC:\\Program Files\\Fern Data\\\r\n"
+                  "C:\\Program Files\\Fern Held\\\r\n"
                   "C:\\Program Files\\Fern\\app.exe\r\nC:\\Program Files\\Fern\\sub\\data.dat\r\n"
-                  "C:\\Program Files\\Fern Data\\kept.txt\r\nC:\\ProgramData\\Shared\\config.ini\r\n"
+                  "C:\\Program Files\\Fern Data\\kept.txt\r\nC:\\Program Files\\Fern Held\\held.dat\r\n"
+                  "C:\\Program Files\\Fern Held\\free.txt\r\n"
+                  "C:\\ProgramData\\Shared\\config.ini\r\n"
                   "C:\\ProgramData\\Shared\\added.txt\r\nC:\\ProgramData\\Shared\\gone.txt\r\n" +
                       kept_line("prefetch files") + "C:\\Windows\\Prefetch\\FERN.EXE-1.pf\r\n" +
                       kept_line("temporary files") + "C:\\Windows\\Temp\\fern.tmp\r\n" + system_dll + "\r\n");
         const std::string result = outcome.output.substr(outcome.output.find("\nListed files and folders"));
-        EXPECT_EQ(result, "\nListed files and folders: 11\nIn the Recycle Bin: 8\nC:\\Program Files\\Fern\\\n"
+        EXPECT_EQ(result, "\nListed files and folders: 14\nIn the Recycle Bin: 8\nC:\\Program Files\\Fern\\\n"
                           "C:\\Program Files\\Fern\\sub\\\nC:\\Program Files\\Fern\\app.exe\nand 5 more\n"
-                          "Already absent: 1\nC:\\ProgramData\\Shared\\gone.txt\nKept: 2\n"
+                          "Already absent: 1\nC:\\ProgramData\\Shared\\gone.txt\nKept: 5\n"
                           "C:\\Program Files\\Fern Data\\: holds other files\n"
-                          "C:\\ProgramData\\Shared\\config.ini: changed since the report\n\n"
+                          "C:\\Program Files\\Fern Held\\: in use\nC:\\Program Files\\Fern Held\\held.dat: in use\n"
+                          "and 2 more\n\n"
                           "No backup was written.\n"
                           "The files and folders are in the Recycle Bin: restore them from there.\n")
             << title;
-        EXPECT_EQ(outcome.output.substr(0, outcome.output.find('\n')), "7 file(s), 3 folder(s), 2 kept");
+        EXPECT_EQ(outcome.output.substr(0, outcome.output.find('\n')), "9 file(s), 4 folder(s), 2 kept");
         for (const Row& row : rows) {
             std::string name = row.path;
             const bool folder = name.back() == '\\';

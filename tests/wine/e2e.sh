@@ -80,6 +80,12 @@ printf '%s\n' '#include <windows.h>' 'int WINAPI WinMain(HINSTANCE, HINSTANCE, L
 "$compiler" -O1 -static -o "$WORK/prefix/drive_c/dump_keys.exe" "$here/dump_keys.cpp" || die "cannot build dump_keys"
 printf '%s\n' '#include <windows.h>' 'int main() { Sleep(INFINITE); }' >"$WORK/keep_running.cpp"
 "$compiler" -o "$WORK/prefix/drive_c/keep_running.exe" "$WORK/keep_running.cpp" || die "cannot build keep_running"
+# Keeps the file it is given open, as a running program keeps its log:
+# others may read it, but neither delete nor move it.
+printf '%s\n' '#include <windows.h>' 'int main(int, char** argv) {' \
+  '  if (CreateFileA(argv[1], GENERIC_READ, FILE_SHARE_READ, 0, OPEN_EXISTING, 0, 0) == INVALID_HANDLE_VALUE) return 1;' \
+  '  Sleep(INFINITE);' '}' >"$WORK/hold_open.cpp"
+"$compiler" -static -o "$WORK/prefix/drive_c/hold_open.exe" "$WORK/hold_open.cpp" || die "cannot build hold_open"
 dump_keys() { timeout 120 "$WINE" 'C:\dump_keys.exe' "$@" 2>/dev/null | tr -d '\r'; }
 for dir in "$app_dir" "$run_dir"; do
   cp "$WORK/planted.exe" "$dir/regedit.exe"
@@ -537,6 +543,70 @@ files_to_recycle_bin() {
 }
 changed_x86() { x86_report changed_round_trip; }
 
+# A listed folder that a running program holds, beside one that is free,
+# and one on a drive D: whose Recycle Bin refuses it (Wine's trash cannot
+# take an item of another file system, and its shell then offers to delete
+# it for good): the free one goes to the Recycle Bin, although the refused
+# one comes first in the shell's operation; the held one stays whole and
+# is named "in use"; the refused one stays; and the shell never asks to
+# delete anything for good: no window but the program's own appears.
+held_folder() {
+  local held='C:\Program Files\MorvaneHeld' free='C:\Program Files\MorvaneFree' file runner watcher unexpected
+  local c=$WORK/prefix/drive_c trash=$XDG_DATA_HOME/Trash/files d elsewhere='D:\MorvaneElsewhere'
+  d=$(mktemp -d /dev/shm/morvane-d.XXXXXX)
+  ln -sfn "$d" "$WINEPREFIX/dosdevices/d:"
+  mkdir -p "$d/MorvaneElsewhere"
+  printf 'elsewhere' >"$d/MorvaneElsewhere/other.dat"
+  mkdir -p "$c/Program Files/MorvaneHeld" "$c/Program Files/MorvaneFree"
+  rm -rf "$XDG_DATA_HOME/Trash"
+  cp "$c/hold_open.exe" "$c/Program Files/MorvaneHeld/held.exe"
+  printf 'data' >"$c/Program Files/MorvaneHeld/held.dat"
+  printf 'free' >"$c/Program Files/MorvaneFree/free.dat"
+  { crlf 'Regshot 1.9.0 x64 Unicode' 'Comments: ' '' '----------------------------------' 'Folders added: 3' \
+      '----------------------------------' "$held" 0x00000010 "$elsewhere" 0x00000010 "$free" 0x00000010 '' \
+      '----------------------------------' 'Files added: 4' '----------------------------------'
+    printf '%s\r\n%s, 0x00000020, 9\r\n' "$elsewhere\\other.dat" "$(date -u -r "$d/MorvaneElsewhere/other.dat" '+%Y-%m-%d %H:%M:%S')"
+    for file in "$held\\held.exe" "$held\\held.dat" "$free\\free.dat"; do file_lines "$file"; done
+    crlf ''; } | to_utf16 >"$c/held.txt"
+  "$WINE" "$held\\held.exe" "$held\\held.dat" >/dev/null 2>&1 &
+  runner=$!
+  sleep 2
+  while :; do xdotool search --onlyvisible --name . getwindowname %@ 2>/dev/null; sleep 0.2; done >"$WORK/windows" &
+  watcher=$!
+  MORVANE_KEEP_SERVER=1
+  morvane_start "$run_dir"
+  expect_message "$TAGS_MISSING" Return
+  answer_dialog 'C:\held.txt'
+  expect_message "'morvane.reg' and 'morvane-files.txt' have been created, do you want to edit them (at your own risk)?" n
+  expect_message "0 registry key(s) found parsing report.\\n4 file(s) and 3 folder(s) the installation added go to the Recycle Bin.\\n\\nCONTINUE WITH CLEANING?\\nWarning: if you are editing 'morvane.reg' or 'morvane-files.txt', close them NOW." Return
+  next_message
+  # As far as Wine's trace shows it.
+  closing='Cleaning finished.\n\nListed keys: 0\nGone: 0\nAlready absent: 0\nStill there: 0\n\nListed files and folders: 7'
+  closing+='\nIn the Recycle Bin: 2\nC:\\Program Files\\MorvaneFree\\\nC:\\Program Files\\MorvaneFree\\free.dat\n'
+  closing+='Already absent: 0\nKept: 5\nC:\\Program Files\\MorvaneHeld\\: in use\n'
+  closing+='D:\\MorvaneElsewhere\\: the Recycle Bin did not take it\n'
+  [ "${closing:0:${#SHOWN}}" = "$SHOWN" ] && [ ${#SHOWN} -gt 240 ] ||
+    die "message '$SHOWN', expected '$closing...'"
+  answer_message Return
+  morvane_expect_exit 0
+  kill "$watcher" 2>/dev/null || true
+  wait "$watcher" 2>/dev/null || true
+  unexpected=$(sort -u "$WORK/windows" | grep -vxF -e "$CAPTION" -e "$DIALOG_TITLE" -e 'Default IME' || true)
+  [ -z "$unexpected" ] || die "windows that are not the program's own appeared: $unexpected"
+  for file in held.exe held.dat; do
+    [ -f "$c/Program Files/MorvaneHeld/$file" ] || die "$held\\$file is gone"
+  done
+  [ ! -e "$c/Program Files/MorvaneFree" ] || die "$free is still there"
+  [ "$(cat "$trash/MorvaneFree/free.dat" 2>/dev/null)" = free ] || die "$free is not in the Recycle Bin"
+  [ ! -e "$trash/MorvaneHeld" ] && [ ! -e "$trash/held.exe" ] || die "part of $held went to the Recycle Bin"
+  [ "$(cat "$d/MorvaneElsewhere/other.dat" 2>/dev/null)" = elsewhere ] || die "$elsewhere\\other.dat is gone"
+  rm -rf "$d" "$WINEPREFIX/dosdevices/d:"
+  unset MORVANE_KEEP_SERVER
+  kill "$runner" 2>/dev/null || true
+  timeout 30 wineserver -k 2>/dev/null || true
+  rm -rf "$c/Program Files/MorvaneHeld" "$XDG_DATA_HOME/Trash"
+}
+
 # A cleaning that takes a while shows the progress window, under the
 # program's caption, while no message box is open.
 progress_window() {
@@ -611,6 +681,7 @@ for build in "${builds[@]}"; do
   scenario "$build: values the installation changed, set back, x64 report" changed_x64
   scenario "$build: values the installation changed, set back, x86 report" changed_x86
   scenario "$build: files and folders added, to the Recycle Bin" files_to_recycle_bin
+  scenario "$build: a folder a program holds stays, and nothing is deleted for good" held_folder
   scenario "$build: a progress window while a large cleaning works" progress_window
   scenario "$build: cancel in the open-file dialog" cancel_dialog
   scenario "$build: cancel on the confirmation" cancel_cleaning
