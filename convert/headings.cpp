@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-#include "convert/utf16.h"
+#include "text/utf16.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 
 #include "convert/key_safety.h"
 #include "convert/line_reader.h"
-#include "convert/utf16.h"
 #include "state/state.h"
+#include "text/utf16.h"
 
 namespace {
 

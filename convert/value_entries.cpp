@@ -7,9 +7,9 @@
 
 #include "convert/deleted_keys.h"
 #include "convert/key_safety.h"
-#include "convert/utf16.h"
 #include "convert/value_text.h"
 #include "state/state.h"
+#include "text/utf16.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 #include <cstring>
 
 #include "convert/regshot_data.h"
-#include "convert/utf16.h"
 #include "state/state.h"
+#include "text/utf16.h"
 
 namespace {
 

@@ -5,9 +5,9 @@
 #include <cstring>
 
 #include "convert/line_reader.h"
-#include "convert/utf16.h"
 #include "files/file_view.h"
 #include "state/state.h"
+#include "text/utf16.h"
 
 namespace {
 

@@ -16,8 +16,8 @@
 #include <cstring>
 #include <iterator>
 
-#include "convert/utf16.h"
 #include "platform/posix_names.h"
+#include "text/utf16.h"
 
 namespace {
 

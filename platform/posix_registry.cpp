@@ -21,7 +21,7 @@
 #include <cstring>
 #include <iterator>
 
-#include "convert/utf16.h"
+#include "text/utf16.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 # checks) and cppcheck. Needs build/native/compile_commands.json.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-sources=(state/*.cpp convert/*.cpp backup/*.cpp files/*.cpp review/*.cpp progress/*.cpp ui/*.cpp platform/file_window.cpp platform/posix.cpp platform/posix_registry.cpp platform/posix_files.cpp platform/posix_progress.cpp platform/posix_ui.cpp
+sources=(state/*.cpp text/*.cpp convert/*.cpp backup/*.cpp files/*.cpp review/*.cpp progress/*.cpp ui/*.cpp platform/file_window.cpp platform/posix.cpp platform/posix_registry.cpp platform/posix_files.cpp platform/posix_progress.cpp platform/posix_ui.cpp
   platform/posix_main.cpp)
 
 echo "== clang-tidy"

@@ -1,5 +1,5 @@
 // UTF-16LE to UTF-8 and back.
-#include "convert/utf16.h"
+#include "text/utf16.h"
 
 #include <bit>
 #include <cstring>
