@@ -92,6 +92,7 @@ void load_section_tags()
 {
     for (TagList& tags : section_tags)
         tags.count = 0;
+    regshot_headings_known = true;
     read_tags("value-tags.ini", [](const char* line, std::size_t length) {
         add_tag(section_tags[static_cast<std::size_t>(Section::values_added)], line, length);
     });

@@ -3,6 +3,7 @@
 
 TagList tag_list;
 TagList section_tags[section_count];
+bool regshot_headings_known;
 char line_buffer[chunk_size + 1];
 std::uint32_t line_length;
 bool line_continues;

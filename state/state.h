@@ -28,6 +28,9 @@ extern TagList tag_list;
 enum class Section : std::uint8_t { values_added, values_modified, folders_added, files_added };
 inline constexpr std::uint32_t section_count = 4;
 extern TagList section_tags[section_count];
+// The sections' headings were loaded, RegShot's own in each of its
+// languages among them.
+extern bool regshot_headings_known;
 extern char line_buffer[chunk_size + 1];
 // The bytes the line reader delivered, up to the cut (a UTF-16 line holds
 // zero bytes, so its length is not the string's).
