@@ -4,6 +4,7 @@
 #include "platform/posix_names.h"
 
 #include <fcntl.h>
+#include <iconv.h>
 #include <spawn.h>
 #include <sys/random.h>
 #include <sys/stat.h>
@@ -253,8 +254,56 @@ constexpr std::uint16_t windows_1252_high[32] = {
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
 };
 
+namespace {
+
+// MORVANE_ANSI_CODE_PAGE (1251, 932, ...) gives the stand-in another ANSI
+// code page, through the C library's converter; unset, it is 1252.
+iconv_t converter(bool to_ansi)
+{
+    static iconv_t converters[2] = {reinterpret_cast<iconv_t>(-1), reinterpret_cast<iconv_t>(-1)};
+    static bool opened;
+    const char* code_page = std::getenv("MORVANE_ANSI_CODE_PAGE");
+    if (code_page == nullptr || *code_page == '\0' || std::strcmp(code_page, "1252") == 0)
+        return reinterpret_cast<iconv_t>(-1);
+    if (!opened) {
+        char name[32];
+        std::snprintf(name, sizeof name, "CP%s", code_page);
+        converters[0] = iconv_open("UTF-16LE", name);
+        converters[1] = iconv_open(name, "UTF-16LE");
+        opened = true;
+        if (converters[0] == reinterpret_cast<iconv_t>(-1) || converters[1] == reinterpret_cast<iconv_t>(-1))
+            std::abort();
+    }
+    return converters[to_ansi ? 1 : 0];
+}
+
+std::size_t convert(iconv_t with, const char* from, std::size_t length, char* to, std::size_t capacity)
+{
+    iconv(with, nullptr, nullptr, nullptr, nullptr);
+    char* in = const_cast<char*>(from);
+    char* out = to;
+    std::size_t left = capacity;
+    return iconv(with, &in, &length, &out, &left) == static_cast<std::size_t>(-1) ? 0 : capacity - left;
+}
+
+}  // namespace
+
 std::uint32_t utf16_to_ansi(const char16_t* text, std::uint32_t length, char* bytes, std::uint32_t capacity)
 {
+    if (const iconv_t with = converter(true); with != reinterpret_cast<iconv_t>(-1)) {
+        std::uint32_t written = 0;
+        for (std::uint32_t i = 0; i < length && written < capacity; ++i) {
+            char one[8];
+            const std::size_t got = convert(with, reinterpret_cast<const char*>(text + i), 2, one, sizeof one);
+            if (got == 0 || written + got > capacity) {
+                bytes[written++] = '?';
+                continue;
+            }
+            std::memcpy(bytes + written, one, got);
+            written += static_cast<std::uint32_t>(got);
+        }
+        return written;
+    }
     std::uint32_t written = 0;
     for (; written < length && written < capacity; ++written) {
         const char16_t unit = text[written];
@@ -272,6 +321,8 @@ std::uint32_t utf16_to_ansi(const char16_t* text, std::uint32_t length, char* by
 
 std::uint32_t ansi_to_utf16le(const char* text, std::uint32_t length, char* bytes, std::uint32_t capacity)
 {
+    if (const iconv_t with = converter(false); with != reinterpret_cast<iconv_t>(-1))
+        return length == 0 ? 0 : static_cast<std::uint32_t>(convert(with, text, length, bytes, capacity));
     const auto& high = windows_1252_high;
     if (std::size_t{length} * 2 > capacity)
         return 0;

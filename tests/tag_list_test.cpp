@@ -3,12 +3,20 @@
 
 #include <gtest/gtest.h>
 
+#include <iconv.h>
+
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <optional>
+#include <set>
+#include <utility>
+#include <vector>
 #include <string>
 
 #include "convert/cleaning_script.h"
+#include "convert/headings.h"
+#include "convert/regshot_headings.h"
 #include "state/state.h"
 #include "tests/test_support.h"
 
@@ -125,6 +133,84 @@ TEST(TagList, KeepsAtMost512Tags)
     const TagRun full = run_with(ini + "Nowhere else\r\nOther tag\r\nKeys added\r\n");
     EXPECT_EQ(full.messages, "");
     EXPECT_EQ(full.heading, "");
+}
+
+// The heading in code page `code_page`, as RegShot's ANSI build writes it;
+// nullopt where the code page lacks a character of it.
+std::optional<std::string> in_code_page(const std::string& utf8, int code_page)
+{
+    const iconv_t converter = iconv_open(("CP" + std::to_string(code_page)).c_str(), "UTF-8");
+    EXPECT_NE(converter, reinterpret_cast<iconv_t>(-1)) << code_page;
+    std::string bytes(4 * utf8.size(), '\0');
+    char* in = const_cast<char*>(utf8.data());
+    char* out = bytes.data();
+    std::size_t in_left = utf8.size();
+    std::size_t out_left = bytes.size();
+    const bool whole = iconv(converter, &in, &in_left, &out, &out_left) != static_cast<std::size_t>(-1);
+    iconv_close(converter);
+    return whole ? std::optional<std::string>(bytes.substr(0, bytes.size() - out_left)) : std::nullopt;
+}
+
+// Every heading of every language of RegShot, as the line RegShot writes
+// ("heading count"), in a Unicode report and in an ANSI one of each code
+// page that carries it, with tags.ini's line for the added keys: each opens
+// its own section and no other, whatever the other languages' headings and
+// a tag that begins them.
+TEST(TagList, OpensEachSectionInEveryLanguageOfRegShot)
+{
+    // What each kind of heading opens, in the order of HeadingKind.
+    const char* const opens[heading_kind_count] = {" keys", "", " values", "", " modified", " files", "", "", " folders", "", "", ""};
+    const char* const sections[section_count] = {" values", " modified", " folders", " files"};
+    std::set<int> code_pages;
+    for (const RegShotLanguage& language : regshot_languages)
+        code_pages.insert(language.code_page);
+    for (const int code_page : code_pages) {
+        for (const ReportEncoding encoding : {ReportEncoding::ansi, ReportEncoding::utf16le}) {
+            // The lines: each heading and what it must open.
+            std::vector<std::pair<std::string, std::string>> lines;
+            // Short tags that begin other sections' headings: the longer
+            // heading wins.
+            std::string tags = "Keys\r\nValores\r\n";
+            for (const RegShotLanguage& language : regshot_languages) {
+                if (const auto tag = in_code_page(language.headings[0], code_page))
+                    tags += *tag + "\r\n";
+                // tags.ini holds the keys heading in the system's code page:
+                // a Unicode report's heading that it lacks opens nothing.
+                for (std::uint32_t k = 0; k < heading_kind_count; ++k) {
+                    const auto ansi = in_code_page(language.headings[k], code_page);
+                    if (encoding == ReportEncoding::utf16le || ansi)
+                        lines.emplace_back(
+                            (encoding == ReportEncoding::ansi ? *ansi : language.headings[k]) + std::string(" 12"),
+                            std::string(language.name) + " " + std::to_string(k) + ":" +
+                                (k == 0 && !ansi ? "" : opens[k]) + "\n");
+                }
+            }
+            test::Sandbox sandbox;
+            test::write_bytes(sandbox.work / "tags.ini", tags);
+            const test::Outcome outcome = test::run_isolated(sandbox, [&] {
+                setenv("MORVANE_ANSI_CODE_PAGE", std::to_string(code_page).c_str(), 1);
+                report_encoding = encoding;
+                load_tag_list();
+                load_section_tags();
+                prepare_headings();
+                for (const auto& [line, _] : lines) {
+                    std::printf("%s", _.substr(0, _.find(':') + 1).c_str());
+                    if (opens_keys(line.c_str()))
+                        std::printf(" keys");
+                    for (std::uint32_t s = 0; s < section_count; ++s) {
+                        if (opens_section(line.c_str(), static_cast<Section>(s)))
+                            std::printf("%s", sections[s]);
+                    }
+                    std::printf("\n");
+                }
+            });
+            std::string expected;
+            for (const auto& [_, opened] : lines)
+                expected += opened;
+            EXPECT_EQ(outcome.output, expected)
+                << "code page " << code_page << (encoding == ReportEncoding::ansi ? ", ANSI" : ", Unicode");
+        }
+    }
 }
 
 }  // namespace
