@@ -161,9 +161,15 @@ TEST(TagList, OpensEachSectionInEveryLanguageOfRegShot)
     // What each kind of heading opens, in the order of HeadingKind.
     const char* const opens[heading_kind_count] = {" keys", "", " values", "", " modified", " files", "", "", " folders", "", "", ""};
     const char* const sections[section_count] = {" values", " modified", " folders", " files"};
+    // The download's tags.ini: each language's heading of the added keys, in
+    // its own code page, as RegShot's file keeps it.
+    std::string tags_ini;
     std::set<int> code_pages;
-    for (const RegShotLanguage& language : regshot_languages)
+    for (const RegShotLanguage& language : regshot_languages) {
         code_pages.insert(language.code_page);
+        tags_ini += in_code_page(language.headings[0], language.code_page).value_or("?") + "\r\n";
+    }
+    EXPECT_EQ(test::read_bytes(std::filesystem::path(MORVANE_SOURCE_DIR) / "docs" / "tags.ini"), tags_ini);
     for (const int code_page : code_pages) {
         for (const ReportEncoding encoding : {ReportEncoding::ansi, ReportEncoding::utf16le}) {
             // The lines: each heading and what it must open.

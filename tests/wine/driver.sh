@@ -97,9 +97,14 @@ wine_temp_dir() { "$WINE" cmd /c echo %TEMP% 2>/dev/null | tr -d '\r'; }
 unix_path() { "$WINE" winepath -u "$1" 2>/dev/null; }
 
 # Starts morvane.exe in directory $1; its messages are traced into $WORK/trace.
+# MORVANE_LOCALE (de_DE.UTF-8, ...) gives it Wine's locale of that name,
+# and with it the ANSI code page.
 morvane_start() {
   : >"$WORK/trace"
-  (cd "$1" && WINEDEBUG=+msgbox "$WINE" "$MORVANE_EXE" 2>"$WORK/trace" >/dev/null; echo $? >"$WORK/status") &
+  local locale=()
+  [ -z "${MORVANE_LOCALE:-}" ] || locale=(LANG="$MORVANE_LOCALE" LC_ALL="$MORVANE_LOCALE")
+  (cd "$1" && env "${locale[@]}" WINEDEBUG=+msgbox "$WINE" "$MORVANE_EXE" 2>"$WORK/trace" >/dev/null
+   echo $? >"$WORK/status") &
   MORVANE_PID=$!
   MESSAGES_SEEN=0
   rm -f "$WORK/status"
@@ -151,13 +156,16 @@ next_message() {
   esac
 }
 
-# Answers the message box under the program's caption with key $1.
+# Answers the message box under the program's caption with the keys in $1,
+# separated by spaces ("Tab space" presses the second button, whatever the
+# language of its label).
 answer_message() {
-  local id
+  local id keys
+  read -ra keys <<<"$1"
   id=$(wait_window "$CAPTION")
   sleep 0.3
   screenshot "message-$MESSAGES_SEEN" "$id"
-  xdotool windowfocus --sync "$id" key "$1"
+  xdotool windowfocus --sync "$id" key "${keys[@]}"
 }
 
 # Expects the next message box to show text $1 (\n for line breaks) under

@@ -189,6 +189,71 @@ own_entry() {
   done
 }
 
+# The download, unpacked, started from its folder, on a Wine in the locale
+# of each argument (LOCALE:CODEPAGE; the locale sets the ANSI code page): an
+# ANSI report whose headings RegShot wrote in that language is cleaned
+# whole, keys, values added, values set back and files, with nothing but
+# the tags.ini of the zip.
+other_languages() {
+  local c=$WORK/prefix/drive_c locale code_page headings report top='HKLM\SOFTWARE\MorvaneLang' exe question
+  if [ -z "${RELEASE_DIR:-}" ]; then
+    (cd "$project_root" && bash scripts/release.sh >"$WORK/release.log" 2>&1) || { tail "$WORK/release.log"; die "no release"; }
+    rm -rf "$c/release"
+    mkdir -p "$c/release"
+    unzip -q "$project_root"/build/release/morvane-*.zip -d "$c/release"
+    RELEASE_DIR=$(echo "$c"/release/morvane-*)
+  fi
+  exe=morvane.exe
+  [ "$build" = win32 ] || exe=morvane-x64.exe
+  for locale in "$@"; do
+    code_page=${locale#*:}
+    case $locale in
+      de*) headings=('Schlüssel hinzugefügt:' 'Werte hinzugefügt:' 'Werte geändert:' 'Ordner hinzugefügt:' 'Dateien hinzugefügt:') ;;
+      *) headings=('Новые разделы:' 'Новые параметры:' 'Измененные параметры:' 'Новые папки:' 'Новые файлы:') ;;
+    esac
+    reg_add "$top\\App" /reg:64 /f
+    reg_add "$top\\Shared" /v Added /d added /reg:64 /f
+    reg_add "$top\\Shared" /v Changed /d new /reg:64 /f
+    mkdir -p "$c/Program Files/MorvaneLang"
+    printf 'app' >"$c/Program Files/MorvaneLang/app.exe"
+    rm -rf "$XDG_DATA_HOME/Trash"
+    local line='----------------------------------'
+    { crlf 'Regshot 1.9.0 x64 ANSI' '' "$line" "${headings[0]} 1" "$line" "$top\\App" '' \
+        "$line" "${headings[1]} 1" "$line" "$top\\Shared\\Added: \"added\"" '' \
+        "$line" "${headings[2]} 2" "$line" "$top\\Shared\\Changed: \"old\"" "$top\\Shared\\Changed: \"new\"" '' \
+        "$line" "${headings[3]} 1" "$line" 'C:\Program Files\MorvaneLang' 0x00000010 '' \
+        "$line" "${headings[4]} 1" "$line"
+      file_lines 'C:\Program Files\MorvaneLang\app.exe'
+      crlf ''; } | iconv -f UTF-8 -t "$code_page" >"$c/lang.txt"
+    MORVANE_EXE=$RELEASE_DIR/$exe MORVANE_LOCALE=${locale%:*} morvane_start "$RELEASE_DIR"
+    answer_dialog 'C:\lang.txt'
+    # No, as its label reads in any language.
+    expect_message "'morvane.reg' and 'morvane-files.txt' have been created, do you want to edit them (at your own risk)?" 'Tab space'
+    question='1 registry key(s) found parsing report.\n1 value(s) added under keys that were already there go too.\n'
+    question+='1 value(s) the installation changed are set back.\n'
+    question+='1 file(s) and 1 folder(s) the installation added go to the Recycle Bin.\n\nCONTINUE WITH CLEANING?\n'
+    question+="Warning: if you are editing 'morvane.reg' or 'morvane-files.txt', close them NOW."
+    expect_message "$question" Return
+    next_message
+    [[ $SHOWN == 'Cleaning finished.\n\nListed keys: 1\nGone: 1\nAlready absent: 0\nStill there: 0\n\nListed values: 1\nGone: 1\n'* ]] ||
+      die "$locale: message '$SHOWN'"
+    echo "   $locale, $code_page report: $SHOWN"
+    answer_message Return
+    morvane_expect_exit 0
+    ! has_key "$top\\App" || die "$locale: the added key is still there"
+    ! key_exists "$top\\Shared" /v Added /reg:64 || die "$locale: the added value is still there"
+    [ "$(reg_value "$top\\Shared" Changed /reg:64)" = 'REG_SZ old' ] || die "$locale: the changed value is not set back"
+    [ ! -e "$c/Program Files/MorvaneLang" ] || die "$locale: the folder is still there"
+    [ "$(cat "$XDG_DATA_HOME/Trash/files/MorvaneLang/app.exe" 2>/dev/null)" = app ] ||
+      die "$locale: the folder is not in the Recycle Bin"
+    reg delete "$top" /reg:64 /f || true
+  done
+  rm -rf "$XDG_DATA_HOME/Trash"
+}
+
+german() { other_languages de_DE.UTF-8:CP1252; }
+russian() { other_languages ru_RU.UTF-8:CP1251; }
+
 # Key names that only a Unicode report carries, from RegShot's Unicode build
 # (UTF-16LE, no byte-order mark). Notepad is opened on the script first.
 unicode_names() {
@@ -688,6 +753,8 @@ for build in "${builds[@]}"; do
   scenario "$build: an entry the user added, listed before cleaning" own_entry
   scenario "$build: temporary directory with a space" temp_with_space
   scenario "$build: Unicode report with non-ASCII key names, edited first" unicode_names
+  scenario "$build: a German report, with the download alone" german
+  scenario "$build: a Russian report, with the download alone" russian
   scenario "$build: the registry view that the report names" registry_views
   scenario "$build: the backup restores an x64 report's keys exactly" backup_x64
   scenario "$build: the backup restores an x86 report's keys exactly" backup_x86
