@@ -257,21 +257,22 @@ constexpr std::uint16_t windows_1252_high[32] = {
 namespace {
 
 // MORVANE_ANSI_CODE_PAGE (1251, 932, ...) gives the stand-in another ANSI
-// code page, through the C library's converter; unset, it is 1252.
+// code page, through the C library's converter; unset, it is 1252 and the
+// converter is nullptr.
 iconv_t converter(bool to_ansi)
 {
-    static iconv_t converters[2] = {reinterpret_cast<iconv_t>(-1), reinterpret_cast<iconv_t>(-1)};
-    static bool opened;
+    static iconv_t converters[2];
     const char* code_page = std::getenv("MORVANE_ANSI_CODE_PAGE");
     if (code_page == nullptr || *code_page == '\0' || std::strcmp(code_page, "1252") == 0)
-        return reinterpret_cast<iconv_t>(-1);
-    if (!opened) {
+        return nullptr;
+    if (converters[0] == nullptr) {
+        // iconv_open's failure is (iconv_t)-1.
+        const auto failed = reinterpret_cast<iconv_t>(-1);  // NOLINT(performance-no-int-to-ptr)
         char name[32];
         std::snprintf(name, sizeof name, "CP%s", code_page);
         converters[0] = iconv_open("UTF-16LE", name);
         converters[1] = iconv_open(name, "UTF-16LE");
-        opened = true;
-        if (converters[0] == reinterpret_cast<iconv_t>(-1) || converters[1] == reinterpret_cast<iconv_t>(-1))
+        if (converters[0] == failed || converters[1] == failed)
             std::abort();
     }
     return converters[to_ansi ? 1 : 0];
@@ -290,7 +291,7 @@ std::size_t convert(iconv_t with, const char* from, std::size_t length, char* to
 
 std::uint32_t utf16_to_ansi(const char16_t* text, std::uint32_t length, char* bytes, std::uint32_t capacity)
 {
-    if (const iconv_t with = converter(true); with != reinterpret_cast<iconv_t>(-1)) {
+    if (const iconv_t with = converter(true); with != nullptr) {
         std::uint32_t written = 0;
         for (std::uint32_t i = 0; i < length && written < capacity; ++i) {
             char one[8];
@@ -321,7 +322,7 @@ std::uint32_t utf16_to_ansi(const char16_t* text, std::uint32_t length, char* by
 
 std::uint32_t ansi_to_utf16le(const char* text, std::uint32_t length, char* bytes, std::uint32_t capacity)
 {
-    if (const iconv_t with = converter(false); with != reinterpret_cast<iconv_t>(-1))
+    if (const iconv_t with = converter(false); with != nullptr)
         return length == 0 ? 0 : static_cast<std::uint32_t>(convert(with, text, length, bytes, capacity));
     const auto& high = windows_1252_high;
     if (std::size_t{length} * 2 > capacity)
