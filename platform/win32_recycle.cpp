@@ -1,0 +1,111 @@
+// The shell's Recycle Bin on Windows: whether it takes an item, and the
+// move, which never deletes anything for good.
+#include "platform/platform.h"
+#include "platform/win32_redirection.h"
+
+#include <windows.h>
+#include <shellapi.h>
+
+namespace {
+
+DWORD dword_value(HKEY root, const WCHAR* key, const WCHAR* name, DWORD otherwise)
+{
+    DWORD value = 0;
+    DWORD size = sizeof value;
+    if (RegGetValueW(root, key, name, RRF_RT_REG_DWORD, nullptr, &value, &size) != ERROR_SUCCESS)
+        return otherwise;
+    return value;
+}
+
+// By its full path: a DLL of that name in the program's folder would run
+// with the program's rights.
+void load_system_dll(const WCHAR* name)
+{
+    WCHAR path[MAX_PATH + 32];
+    const UINT length = GetSystemDirectoryW(path, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH)
+        return;
+    lstrcatW(path, L"\\");
+    lstrcatW(path, name);
+    LoadLibraryW(path);
+}
+
+}  // namespace
+
+// Only fixed drives have a Recycle Bin. Its size and whether it deletes at
+// once are set per volume; a volume not yet set takes the default, a
+// twentieth of its size.
+BinRoom recycle_bin_room(const char16_t* path, std::uint64_t size)
+{
+    if (path[0] == u'\\' || path[1] != u':')
+        return BinRoom::no_bin;
+    const WCHAR root[] = {static_cast<WCHAR>(path[0]), L':', L'\\', L'\0'};
+    if (GetDriveTypeW(root) != DRIVE_FIXED ||
+        dword_value(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\Explorer",
+                    L"NoRecycleFiles", 0) != 0)
+        return BinRoom::no_bin;
+    ULARGE_INTEGER total = {};
+    std::uint64_t limit = GetDiskFreeSpaceExW(root, nullptr, &total, nullptr) ? total.QuadPart / 20 : 0;
+    WCHAR volume[64];
+    if (GetVolumeNameForVolumeMountPointW(root, volume, 64) && lstrlenW(volume) > 11) {
+        WCHAR key[160] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\BitBucket\\Volume\\";
+        lstrcatW(key, volume + 10);  // "\\?\Volume{...}\" without its first part
+        key[lstrlenW(key) - 1] = L'\0';
+        if (dword_value(HKEY_CURRENT_USER, key, L"NukeOnDelete", 0) != 0)
+            return BinRoom::no_bin;
+        limit = std::uint64_t{dword_value(HKEY_CURRENT_USER, key, L"MaxCapacity",
+                                          static_cast<DWORD>(limit >> 20))} << 20;
+    }
+    return size > limit ? BinRoom::too_large : BinRoom::takes;
+}
+
+namespace {
+
+// The shell asks before it deletes an item for good that the Recycle Bin
+// does not take, with Yes as its default button; unasked, it deletes it
+// without a word. The dialogs it would open while it moves the items are
+// refused instead, so that its question is never asked and the item stays.
+HHOOK dialog_guard;
+
+bool is_dialog_class(const WCHAR* name)
+{
+    constexpr ULONG_PTR dialog_atom = 0x8002;
+    if (IS_INTRESOURCE(name))
+        return reinterpret_cast<ULONG_PTR>(name) == dialog_atom;
+    return lstrcmpiW(name, L"#32770") == 0;
+}
+
+LRESULT CALLBACK refuse_dialogs(int code, WPARAM window, LPARAM details)
+{
+    // The hook's details carry a pointer's bits; this cast is the conversion itself.
+    if (code == HCBT_CREATEWND &&
+        is_dialog_class(reinterpret_cast<CBT_CREATEWNDW*>(details)->lpcs->lpszClass))  // NOLINT(performance-no-int-to-ptr)
+        return 1;
+    return CallNextHookEx(dialog_guard, code, window, details);
+}
+
+}  // namespace
+
+bool move_to_recycle_bin(const char16_t* paths)
+{
+    bool system = false;
+    for (const char16_t* path = paths; *path != u'\0'; path += lstrlenW(wide(path)) + 1)
+        system = system || in_system_folder(path);
+    // With the redirection off no more of the shell's DLLs load: these first.
+    if (system) {
+        load_system_dll(L"windows.storage.dll");
+        load_system_dll(L"propsys.dll");
+    }
+    const Redirection redirection = see_through(system);
+    SHFILEOPSTRUCTW operation = {};
+    operation.wFunc = FO_DELETE;
+    operation.pFrom = wide(paths);
+    operation.fFlags = FOF_ALLOWUNDO | FOF_SILENT | FOF_NOCONFIRMATION | FOF_NOERRORUI | FOF_NOCONFIRMMKDIR |
+                       FOF_WANTNUKEWARNING;
+    dialog_guard = SetWindowsHookExW(WH_CBT, refuse_dialogs, nullptr, GetCurrentThreadId());
+    const int result = dialog_guard != nullptr ? SHFileOperationW(&operation) : -1;
+    if (dialog_guard != nullptr)
+        UnhookWindowsHookEx(dialog_guard);
+    restore(redirection);
+    return result == 0 && !operation.fAnyOperationsAborted;
+}
