@@ -25,6 +25,9 @@ const char* file_name_of(const char* path)
     return name == nullptr ? path : name + 1;
 }
 
+constexpr char no_private_copy[] =
+    "The reviewed files could not be copied into a folder that only administrators can change. Nothing was changed.";
+
 enum class Copy : std::uint8_t { done, unreadable, unwritable };
 
 Copy copy_file(const char* from, const char* to)
@@ -65,8 +68,7 @@ bool take_copy(char* path, char* copy)
         std::snprintf(text, sizeof text, "'%s' could not be read back. Nothing was changed.", file_name_of(path));
         return refuse(text);
     default:
-        return refuse("The reviewed files could not be copied into a folder that only administrators can change. "
-                      "Nothing was changed.");
+        return refuse(no_private_copy);
     }
 }
 
@@ -84,12 +86,10 @@ void remember_written_files()
 
 bool take_reviewed_files()
 {
-    // A path of its own, which the platform's folder also takes.
     private_folder[0] = copied_script[0] = copied_list[0] = '\0';
     if (!create_private_directory(private_folder, sizeof private_folder)) {
         private_folder[0] = '\0';
-        return refuse("The reviewed files could not be copied into a folder that only administrators can change. "
-                      "Nothing was changed.");
+        return refuse(no_private_copy);
     }
     if (!take_copy(script_path, copied_script) || (files_listed && !take_copy(list_path, copied_list)))
         return false;

@@ -88,11 +88,17 @@ void take(std::uint64_t hash, bool remember, const char* file, std::uint32_t lin
 // after 100 characters.
 char shown[128];
 
+constexpr std::uint32_t shown_length = 100;
+
+void end_shown(std::uint32_t bytes, bool cut)
+{
+    std::memcpy(shown + bytes, cut ? "..." : "", cut ? 4 : 1);
+}
+
 void show_units(const char16_t* units, std::uint32_t length)
 {
-    const std::uint32_t kept = length > 100 ? 100 : length;
-    const std::uint32_t bytes = utf16_to_ansi(units, kept, shown, sizeof shown - 4);
-    std::memcpy(shown + bytes, length > kept ? "..." : "", length > kept ? 4 : 1);
+    const std::uint32_t kept = length > shown_length ? shown_length : length;
+    end_shown(utf16_to_ansi(units, kept, shown, sizeof shown - 4), length > kept);
 }
 
 // The unit at `index` of the line in line_buffer.
@@ -109,13 +115,13 @@ void show_line(bool utf16)
     const std::uint32_t length = utf16 ? line_length / 2 : line_length;
     if (!utf16) {
         // An 8-bit line is in the code page already.
-        const std::uint32_t kept = length > 100 ? 100 : length;
+        const std::uint32_t kept = length > shown_length ? shown_length : length;
         std::memcpy(shown, line_buffer, kept);
-        std::memcpy(shown + kept, length > kept ? "..." : "", length > kept ? 4 : 1);
+        end_shown(kept, length > kept);
         return;
     }
-    char16_t units[101];
-    const std::uint32_t taken = length > 101 ? 101 : length;
+    char16_t units[shown_length + 1];
+    const std::uint32_t taken = length > shown_length + 1 ? shown_length + 1 : length;
     for (std::uint32_t i = 0; i < taken; ++i)
         units[i] = unit_at(i, true);
     show_units(units, taken);
