@@ -52,6 +52,7 @@ TEST(Review, AsksAboutEveryEntryThatIsNotAsWritten)
         std::string shown;  // the entries the question lists; empty: no question
         bool utf8 = false;  // saved as UTF-8, as Notepad offers
         std::string refused = "";  // the message that ends the run instead
+        bool removed = false;  // the file is gone
     };
     const Row rows[] = {
         {"a key left out", "[-HKEY_LOCAL_MACHINE\\SOFTWARE\\Vendor\\App\\Sub]\r\n", "", false, ""},
@@ -76,6 +77,10 @@ TEST(Review, AsksAboutEveryEntryThatIsNotAsWritten)
          "morvane.reg, line 14: [HKEY_LOCAL_MACHINE\\SOFTWARE\\Oth\n"},
         {"a list line left out", "C:\\Program Files\\App\\\r\n", "", true, ""},
         {"the list saved as UTF-8", "", "", true, "", true},
+        {"the script removed", "", "", false, "", false,
+         test::message("'morvane.reg' could not be read back. Nothing was changed."), true},
+        {"the list removed", "", "", true, "", false,
+         test::message("'morvane-files.txt' could not be read back. Nothing was changed."), true},
         {"the script saved as UTF-8", "", "", false, "", true,
          test::message("'morvane.reg' was saved in another encoding than it was written in, which the registry "
                        "editor would read otherwise. Nothing was changed.")},
@@ -98,7 +103,9 @@ TEST(Review, AsksAboutEveryEntryThatIsNotAsWritten)
                     remember_written_files();
                     std::string edited = row.list ? written_list : written_script;
                     edited.replace(edited.find(row.from), row.from.size(), row.to);
-                    if (row.utf8)
+                    if (row.removed)
+                        fs::remove(row.list ? list : script);
+                    else if (row.utf8)
                         test::write_bytes(row.list ? list : script, "\xEF\xBB\xBF" + edited);
                     else if (row.list)
                         test::write_bytes(list, "\xFF\xFE" + test::utf16le(edited));
@@ -122,7 +129,7 @@ TEST(Review, AsksAboutEveryEntryThatIsNotAsWritten)
             EXPECT_EQ(outcome.output, (asked ? warning + row.shown + asking : "") + row.refused +
                                           (taken ? "taken|script|list\n" : "declined||\n"))
                 << row.edit << ", " << answer;
-            EXPECT_EQ(std::distance(fs::directory_iterator(sandbox.temp), {}), 2) << row.edit;
+            EXPECT_EQ(std::distance(fs::directory_iterator(sandbox.temp), {}), row.removed ? 1 : 2) << row.edit;
         }
     }
 }
