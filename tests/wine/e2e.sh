@@ -81,9 +81,10 @@ printf '%s\n' '#include <windows.h>' 'int WINAPI WinMain(HINSTANCE, HINSTANCE, L
 printf '%s\n' '#include <windows.h>' 'int main() { Sleep(INFINITE); }' >"$WORK/keep_running.cpp"
 "$compiler" -o "$WORK/prefix/drive_c/keep_running.exe" "$WORK/keep_running.cpp" || die "cannot build keep_running"
 # Keeps the file it is given open, as a running program keeps its log:
-# others may read it, but neither delete nor move it.
+# others may read it, but neither delete nor move it. C:\held once it is.
 printf '%s\n' '#include <windows.h>' 'int main(int, char** argv) {' \
   '  if (CreateFileA(argv[1], GENERIC_READ, FILE_SHARE_READ, 0, OPEN_EXISTING, 0, 0) == INVALID_HANDLE_VALUE) return 1;' \
+  '  CloseHandle(CreateFileA("C:\\held", GENERIC_WRITE, 0, 0, CREATE_ALWAYS, 0, 0));' \
   '  Sleep(INFINITE);' '}' >"$WORK/hold_open.cpp"
 "$compiler" -static -o "$WORK/prefix/drive_c/hold_open.exe" "$WORK/hold_open.cpp" || die "cannot build hold_open"
 dump_keys() { timeout 120 "$WINE" 'C:\dump_keys.exe' "$@" 2>/dev/null | tr -d '\r'; }
@@ -633,9 +634,11 @@ held_folder() {
     printf '%s\r\n%s, 0x00000020, 9\r\n' "$elsewhere\\other.dat" "$(date -u -r "$d/MorvaneElsewhere/other.dat" '+%Y-%m-%d %H:%M:%S')"
     for file in "$held\\held.exe" "$held\\held.dat" "$free\\free.dat"; do file_lines "$file"; done
     crlf ''; } | to_utf16 >"$c/held.txt"
+  rm -f "$c/held"
   "$WINE" "$held\\held.exe" "$held\\held.dat" >/dev/null 2>&1 &
   runner=$!
-  sleep 2
+  for _ in $(seq 1 $((WAIT_SECONDS * 5))); do [ -e "$c/held" ] && break; sleep 0.2; done
+  [ -e "$c/held" ] || die "the program that holds $held\\held.dat did not start"
   while :; do xdotool search --onlyvisible --name . getwindowname %@ 2>/dev/null; sleep 0.2; done >"$WORK/windows" &
   watcher=$!
   MORVANE_KEEP_SERVER=1
@@ -667,8 +670,10 @@ held_folder() {
   [ "$(cat "$d/MorvaneElsewhere/other.dat" 2>/dev/null)" = elsewhere ] || die "$elsewhere\\other.dat is gone"
   rm -rf "$d" "$WINEPREFIX/dosdevices/d:"
   unset MORVANE_KEEP_SERVER
+  # Ended, and the Wine server let end by itself, as after every scenario.
   kill "$runner" 2>/dev/null || true
-  timeout 30 wineserver -k 2>/dev/null || true
+  wait "$runner" 2>/dev/null || true
+  timeout 120 wineserver -w || true
   rm -rf "$c/Program Files/MorvaneHeld" "$XDG_DATA_HOME/Trash"
 }
 
