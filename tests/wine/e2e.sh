@@ -639,8 +639,15 @@ held_folder() {
   runner=$!
   for _ in $(seq 1 $((WAIT_SECONDS * 5))); do [ -e "$c/held" ] && break; sleep 0.2; done
   [ -e "$c/held" ] || die "the program that holds $held\\held.dat did not start"
-  while :; do xdotool search --onlyvisible --name . getwindowname %@ 2>/dev/null; sleep 0.2; done >"$WORK/windows" &
+  # Bounded, and ended with the scenario however it ends: a watcher left
+  # behind would keep asking a later virtual display of the same number.
+  for _ in $(seq 1 $((WAIT_SECONDS * 20))); do
+    xdotool search --onlyvisible --name . getwindowname %@ 2>/dev/null
+    sleep 0.2
+  done >"$WORK/windows" &
   watcher=$!
+  # shellcheck disable=SC2064 # the values now, while they are in scope
+  trap "kill $watcher $runner 2>/dev/null; rm -rf '$d' '$WINEPREFIX/dosdevices/d:'" EXIT
   MORVANE_KEEP_SERVER=1
   morvane_start "$run_dir"
   expect_message "$TAGS_MISSING" Return
