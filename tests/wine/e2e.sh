@@ -647,7 +647,7 @@ held_folder() {
   done >"$WORK/windows" &
   watcher=$!
   # shellcheck disable=SC2064 # the values now, while they are in scope
-  trap "kill $watcher $runner 2>/dev/null; rm -rf '$d' '$WINEPREFIX/dosdevices/d:'" EXIT
+  trap "kill $watcher $runner 2>/dev/null || true; rm -rf '$d' '$WINEPREFIX/dosdevices/d:'" EXIT
   MORVANE_KEEP_SERVER=1
   morvane_start "$run_dir"
   expect_message "$TAGS_MISSING" Return
@@ -681,6 +681,7 @@ held_folder() {
   kill "$runner" 2>/dev/null || true
   wait "$runner" 2>/dev/null || true
   timeout 120 wineserver -w || true
+  trap - EXIT
   rm -rf "$c/Program Files/MorvaneHeld" "$XDG_DATA_HOME/Trash"
 }
 
