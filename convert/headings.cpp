@@ -52,9 +52,9 @@ bool to_ansi(const char* text, char (&ansi)[128])
 void prepare_built_in()
 {
     built_in_used = 0;
+    if (!regshot_headings_known)
+        return;
     for (const RegShotLanguage& language : regshot_languages) {
-        if (!regshot_headings_known)
-            break;
         for (std::uint32_t k = 0; k < heading_kind_count; ++k) {
             char (&slot)[128] = built_in[built_in_used];
             if (report_encoding == ReportEncoding::utf16le) {
@@ -86,25 +86,25 @@ struct Match {
     std::size_t length;
     HeadingKind kind;
     bool found;
+    bool tag_matched;  // a tag of the added keys matched at all
 };
 
 void match(const char* line, const char* heading, HeadingKind kind, Match& best)
 {
     const std::size_t length = std::strlen(heading);
     if ((!best.found || length > best.length) && std::strncmp(line, heading, length) == 0)
-        best = {length, kind, true};
+        best = {length, kind, true, best.tag_matched};
 }
 
-// The heading that matches most of the line, of every list; `tag_matched`
-// tells whether a tag of the added keys matched at all.
-Match best_match(const char* line, bool& tag_matched)
+// The heading that matches most of the line, of every list.
+Match best_match(const char* line)
 {
-    Match best{0, HeadingKind::keys_added, false};
+    Match best{0, HeadingKind::keys_added, false, false};
     const bool ansi = report_encoding == ReportEncoding::ansi;
     const std::uint32_t tags = ansi ? tag_list.count : report_tag_count;
     for (std::uint32_t t = 0; t < tags; ++t)
         match(line, ansi ? tag_list.tags[t] : report_tags[t], HeadingKind::keys_added, best);
-    tag_matched = best.found;
+    best.tag_matched = best.found;
     for (std::uint32_t s = 0; s < section_count; ++s) {
         const std::uint32_t count = ansi ? section_tags[s].count : report_section_tag_count[s];
         for (std::uint32_t t = 0; t < count; ++t)
@@ -132,14 +132,12 @@ void prepare_headings()
 // only where they match more of a line than a tag does.
 bool opens_keys(const char* line)
 {
-    bool tag_matched = false;
-    const Match best = best_match(line, tag_matched);
-    return tag_matched && best.kind == HeadingKind::keys_added;
+    const Match best = best_match(line);
+    return best.tag_matched && best.kind == HeadingKind::keys_added;
 }
 
 bool opens_section(const char* line, Section section)
 {
-    bool tag_matched = false;
-    const Match best = best_match(line, tag_matched);
+    const Match best = best_match(line);
     return best.found && best.kind == kind_of(section);
 }

@@ -128,13 +128,15 @@ bool create_private_directory(char* buffer, std::uint32_t size)
 {
     char parent[PATH_MAX];
     const std::uint32_t length = get_temp_path(sizeof parent, parent);
+    if (length == 0 || length >= sizeof parent)
+        return false;
     unsigned char random[8];
     get_random_bytes(random, sizeof random);
     const int used = std::snprintf(buffer, size, "%sMorvane-%02x%02x%02x%02x%02x%02x%02x%02x", parent, random[0],
                                    random[1], random[2], random[3], random[4], random[5], random[6], random[7]);
     char native[PATH_MAX];
-    return length > 0 && length < sizeof parent && used > 0 && static_cast<std::uint32_t>(used) < size &&
-           to_native_name(buffer, native) && mkdir(native, 0700) == 0;
+    return used > 0 && static_cast<std::uint32_t>(used) < size && to_native_name(buffer, native) &&
+           mkdir(native, 0700) == 0;
 }
 
 void remove_directory(const char* path)

@@ -133,8 +133,6 @@ void close_folder_listing(FolderListing listing)
     listings[listing] = nullptr;
 }
 
-// Another process that holds a lock on the file stands for a program that
-// has it open.
 namespace {
 
 // A lock held by another process stands for a program that has the file
