@@ -22,6 +22,7 @@ struct Group {
 };
 
 std::uint32_t listed;
+std::uint32_t in_use;
 Group recycled;
 Group absent;
 Group kept;
@@ -76,6 +77,7 @@ void append_group(char* text, std::size_t size, const char* label, const Group& 
 void check_listed_files(std::uint32_t done)
 {
     listed = 0;
+    in_use = 0;
     recycled = absent = kept = Group{};
     if (!files_listed || !open_file_list())
         return;
@@ -96,6 +98,7 @@ void check_listed_files(std::uint32_t done)
             add_name(state == PathState::goes ? recycled : absent, entry, "");
         else
             add_name(kept, entry, reason_for(state));
+        in_use += there && state == PathState::in_use ? 1 : 0;
     }
     close_file_list();
     advance_progress(CleaningStep::checking, done);
@@ -123,4 +126,9 @@ void append_recycle_note(char* text, std::size_t size)
 std::uint32_t recycled_count()
 {
     return recycled.count;
+}
+
+bool files_kept_in_use()
+{
+    return in_use > 0;
 }

@@ -225,6 +225,19 @@ void look_at_listed_files()
     }
 }
 
+void hold_in_use(const char16_t* path, std::uint32_t length)
+{
+    for (bool file = true; length > 2; file = false) {
+        ListedPath* record = listed_path(path, length, false);
+        if (record != nullptr && record->listed && record->folder != file &&
+            (record->state == PathState::goes || record->state == PathState::holds_other))
+            record->state = PathState::in_use;
+        while (length > 0 && path[length - 1] != u'\\')
+            --length;
+        length = length > 0 ? length - 1 : 0;
+    }
+}
+
 void recycle_listed_files()
 {
     if (!files_listed || !open_file_list())

@@ -189,6 +189,56 @@ bool registry_key_is_empty(RegistryKey key);
 // Deletes the key at `path`, which must have no subkeys.
 void delete_registry_key(RegistryRoot root, const char16_t* path, RegistryView view);
 
+// Services, through the service manager, by their names in UTF-16
+// (zero-terminated). A running service is one that is not stopped.
+enum class ServiceResult : std::uint8_t { ok, absent, denied, failed, dependants_run };
+struct ServiceFacts {
+    bool running;
+    std::uint32_t process_id;  // 0 when it has none
+};
+// Takes a list of the services that run in processes of their own or share
+// one (not drivers); returns their count, 0 on failure.
+std::uint32_t list_services();
+// The listed service at `index`: its name and the command line it is
+// started with, as the service manager holds it; false when it cannot be
+// looked at, or a text does not fit.
+bool service_at(std::uint32_t index, char16_t* name, std::uint32_t name_capacity, char16_t* program,
+                std::uint32_t program_capacity, ServiceFacts& facts);
+ServiceResult query_service(const char16_t* name, ServiceFacts& facts);
+// Asks the service to stop, and does not wait: ok when it stops, or was
+// stopped already; dependants_run while a running service depends on it.
+ServiceResult request_service_stop(const char16_t* name);
+// Removes the service from the service manager, at once when it is
+// stopped.
+ServiceResult delete_service(const char16_t* name);
+
+// Running processes, by a list taken at once; the program's own is left out.
+// Returns their count.
+std::uint32_t list_processes();
+struct ProcessFacts {
+    std::uint32_t id;
+    // Its program file could be looked at: `path` holds its full name.
+    // Otherwise only `name` is known: another user's process, or a
+    // protected one.
+    bool opened;
+};
+// The listed process at `index`: the file name of its program, and that
+// program's full name as 64-bit Windows names it; false when a text does
+// not fit.
+bool process_at(std::uint32_t index, ProcessFacts& facts, char16_t* name, std::uint32_t name_capacity, char16_t* path,
+                std::uint32_t path_capacity);
+// Asks the process to close as Windows asks programs at log-off: each of
+// its windows is asked whether it may end, told that it ends, and closed.
+void ask_process_to_close(std::uint32_t id);
+// True when no process of that id runs the program `path` any more.
+bool process_ended(std::uint32_t id, const char16_t* path);
+// Ends the process at once, when it still runs the program `path`; false
+// when it cannot.
+bool terminate_process(std::uint32_t id, const char16_t* path);
+// Lets time pass while services and programs stop; the progress window is
+// answered in between by the caller.
+void pause_briefly(std::uint32_t milliseconds);
+
 // Tells running programs, as installers do, that the environment changed
 // (new command prompts then see it) or that file types and classes did
 // (Explorer shows the old icons and opens files with the old programs).
@@ -199,6 +249,8 @@ enum MessageStyle : std::uint32_t {
     style_plain = 0,
     style_ok_cancel = 0x21,
     style_yes_no = 0x24,
+    // A warning whose default button is No.
+    style_yes_no_warning = 0x134,
     // A warning whose default button is Cancel.
     style_ok_cancel_warning = 0x131,
 };

@@ -114,7 +114,7 @@ Button prompt_user(const char* text, MessageStyle style)
         std::fflush(stdout);
         return button_ok;
     }
-    const bool yes_no = style == style_yes_no;
+    const bool yes_no = style == style_yes_no || style == style_yes_no_warning;
     std::printf("%s\n", yes_no ? "[yes/no]" : "[ok/cancel]");
     std::fflush(stdout);
     char answer[16];

@@ -53,8 +53,8 @@ void begin_progress()
 
 bool advance_progress(CleaningStep step, std::uint32_t done)
 {
-    const bool cancellable =
-        step == CleaningStep::finding || step == CleaningStep::saving || step == CleaningStep::looking_at_files;
+    const bool cancellable = step == CleaningStep::finding || step == CleaningStep::saving ||
+                             (step == CleaningStep::looking_at_files && !running_stopped);
     const std::uint32_t listed = entries_of(step);
     const std::uint32_t total = done > listed ? done : listed;
     if (!any_shown || step != shown_step || done % (total / updates + 1) == 0 || done == total) {
@@ -75,6 +75,9 @@ bool advance_progress(CleaningStep step, std::uint32_t done)
             std::snprintf(text, sizeof text, "Looking at the listed files and folders: %s of %s", done_text,
                           total_text);
             break;
+        case CleaningStep::stopping:
+            std::snprintf(text, sizeof text, "Stopping the services and programs that the installation left running.");
+            break;
         case CleaningStep::deleting:
             std::snprintf(text, sizeof text, "The registry editor is deleting the %s.",
                           files_listed ? "keys and values" : what);
@@ -85,7 +88,8 @@ bool advance_progress(CleaningStep step, std::uint32_t done)
         default:
             std::snprintf(text, sizeof text, "Checking what became of them: %s of %s %s", done_text, total_text, what);
         }
-        const bool unmeasured = step == CleaningStep::deleting || step == CleaningStep::recycling;
+        const bool unmeasured =
+            step == CleaningStep::stopping || step == CleaningStep::deleting || step == CleaningStep::recycling;
         show_progress(text, done, unmeasured ? 0 : total, cancellable);
         any_shown = true;
         shown_step = step;

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-enum class CleaningStep : std::uint8_t { finding, saving, looking_at_files, deleting, recycling, checking };
+enum class CleaningStep : std::uint8_t { finding, saving, stopping, looking_at_files, deleting, recycling, checking };
 
 void begin_progress();
 // Shows the step and how many of its entries it has done, now and then;

@@ -32,6 +32,7 @@ std::int32_t file_count;
 std::int32_t folder_count;
 std::int32_t kept_file_count;
 bool files_cancelled;
+bool running_stopped;
 char backup_path[path_size];
 FileHandle backup_file = invalid_file;
 char backup_problems[max_backup_problems_shown * 192 + 1];

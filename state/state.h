@@ -86,6 +86,9 @@ extern std::int32_t folder_count;
 extern std::int32_t kept_file_count;
 // The user chose Cancel while the listed files were looked at.
 extern bool files_cancelled;
+// Services or programs of the installation were stopped: what follows can
+// no longer be cancelled.
+extern bool running_stopped;
 
 // The backup taken before cleaning, and the check after it.
 inline constexpr std::uint32_t max_backup_problems_shown = 5;

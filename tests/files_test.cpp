@@ -181,7 +181,8 @@ TEST(Files, GoToTheRecycleBinOnlyAsTheReportSawThem)
                           "C:\\Program Files\\Fern Held\\: in use\nC:\\Program Files\\Fern Held\\held.dat: in use\n"
                           "and 2 more\n\n"
                           "No backup was written.\n"
-                          "The files and folders are in the Recycle Bin: restore them from there.\n")
+                          "The files and folders are in the Recycle Bin: restore them from there.\n\n"
+                          "Restart Windows to finish.\n")
             << title;
         EXPECT_EQ(outcome.output.substr(0, outcome.output.find('\n')), "9 file(s), 4 folder(s), 2 kept");
         for (const Row& row : rows) {

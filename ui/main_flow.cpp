@@ -13,6 +13,7 @@
 #include "files/recycle.h"
 #include "progress/progress.h"
 #include "review/review.h"
+#include "running/running.h"
 #include "state/state.h"
 #include "ui/report_chooser.h"
 
@@ -87,12 +88,15 @@ bool cleaning_confirmed()
     if (file_count + folder_count > 0)
         std::snprintf(files, sizeof files, "%d file(s) and %d folder(s) the installation added go to the Recycle Bin.\n",
                       file_count, folder_count);
-    char question[640];
+    char running[768] = "";
+    find_what_runs();
+    append_running_question(running, sizeof running);
+    char question[1408];
     std::snprintf(question, sizeof question,
-                  "%d registry key(s) found parsing report.\n%s%s%s%s\n"
+                  "%d registry key(s) found parsing report.\n%s%s%s%s%s\n"
                   "CONTINUE WITH CLEANING?\n"
                   "Warning: if you are editing %s, close %s NOW.",
-                  key_count, values, set_back, files, kept,
+                  key_count, values, set_back, files, kept, running,
                   list_has_entries() ? "'morvane.reg' or 'morvane-files.txt'" : "'morvane.reg'",
                   list_has_entries() ? "them" : "it");
     return prompt_user(question, style_ok_cancel) == button_ok;
@@ -140,10 +144,14 @@ void report_cleaning(bool editor_ran)
                   editor_ran ? "Cleaning finished." : "The registry editor could not be started.");
     append_cleaning_result(text, sizeof text);
     append_files_result(text, sizeof text);
+    append_running_result(text, sizeof text);
     append_review_note(text, sizeof text);
     std::strncat(text, "\n", sizeof text - std::strlen(text) - 1);
     append_backup_note(text, sizeof text, recycled_count() > 0);
+    append_service_note(text, sizeof text);
     append_recycle_note(text, sizeof text);
+    if (anything_still_running() || files_kept_in_use())
+        std::strncat(text, "\n\nRestart Windows to finish.", sizeof text - std::strlen(text) - 1);
     prompt_user(text, style_plain);
 }
 
@@ -156,9 +164,11 @@ void clean()
     back_up_listed_keys();
     if (cancelled() || !cleaning_agreed())
         return;
+    stop_what_runs();
     look_at_listed_files();
     if (cancelled())
         return;
+    hold_running_programs();
     advance_progress(CleaningStep::deleting, 0);
     char directory[path_size];
     char command_line[2 * path_size + 32];

@@ -5,12 +5,15 @@
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "convert/cleaning_script.h"
 #include "convert/tag_list.h"
 #include "files/file_sections.h"
+#include "running/service_keys.h"
 #include "state/state.h"
 #include "tests/fuzz/fuzz_support.h"
+#include "text/utf16.h"
 
 namespace {
 
@@ -21,6 +24,38 @@ struct Root {
     std::string short_name;
 };
 const Root roots[] = {{"HKEY_LOCAL_MACHINE", "HKLM"}, {"HKEY_USERS", "HKU"}};
+
+// A deleted key of HKEY_LOCAL_MACHINE names a service exactly when it is
+// SYSTEM\<control set>\Services\<name>: stopping anything else would stop
+// what the installation did not add.
+void check_service_key(const std::string& utf8)
+{
+    std::u16string path(utf8.size(), u'\0');
+    const char* next = utf8.data();
+    path.resize(utf8_to_utf16(next, utf8.data() + utf8.size(), reinterpret_cast<char*>(path.data()),
+                              static_cast<std::uint32_t>(2 * path.size())) /
+                2);
+    std::vector<std::u16string> parts(1);
+    for (const char16_t unit : path) {
+        if (unit == u'\\')
+            parts.emplace_back();
+        else
+            parts.back() += unit;
+    }
+    const auto same = [](std::u16string a, std::u16string_view b) {
+        for (char16_t& unit : a)
+            unit = unit >= u'a' && unit <= u'z' ? static_cast<char16_t>(unit - 32) : unit;
+        return a == b;
+    };
+    const auto digits = [](char16_t unit) { return unit >= u'0' && unit <= u'9'; };
+    const bool control_set = parts.size() > 1 && (same(parts[1], u"CURRENTCONTROLSET") ||
+                                                  (parts[1].size() == 13 && same(parts[1].substr(0, 10), u"CONTROLSET") &&
+                                                   std::all_of(parts[1].begin() + 10, parts[1].end(), digits)));
+    const bool service = parts.size() == 4 && same(parts[0], u"SYSTEM") && control_set && same(parts[2], u"SERVICES") &&
+                         !parts[3].empty() && parts[3].size() <= 256;
+    const std::uint32_t at = service_key_name(path.data(), static_cast<std::uint32_t>(path.size()));
+    fuzz::check(service ? at != 0 && path.substr(at) == parts[3] : at == 0, "a service's own key names it");
+}
 
 // Checks one entry and that its key is exactly the key of a report line.
 void check_entry(const std::string& entry, const std::set<std::string>& lines)
@@ -35,6 +70,8 @@ void check_entry(const std::string& entry, const std::set<std::string>& lines)
         fuzz::check(tail.back() != '\\' && tail.find("\\\\") == std::string::npos, "no empty key name");
         fuzz::check(lines.count(root.short_name + tail) || lines.count(root.full + tail),
                     "the key of a report line");
+        if (root.short_name == "HKLM")
+            check_service_key(tail.substr(1));
         return;
     }
     fuzz::check(false, "an entry under HKEY_LOCAL_MACHINE or HKEY_USERS");

@@ -1,0 +1,165 @@
+// Stops the installation's services through the service manager, and asks
+// its programs to close; ends a program only with the user's leave.
+#include <cstdio>
+#include <cstring>
+
+#include "files/recycle.h"
+#include "progress/progress.h"
+#include "running/running.h"
+#include "running/running_items.h"
+#include "running/running_text.h"
+#include "state/state.h"
+
+namespace {
+
+constexpr std::uint32_t pause_ms = 100;
+constexpr std::uint32_t service_wait_ms = 20000;
+constexpr std::uint32_t close_wait_ms = 10000;
+constexpr std::uint32_t end_wait_ms = 5000;
+
+void keep_answering()
+{
+    advance_progress(CleaningStep::stopping, 0);
+    pause_briefly(pause_ms);
+}
+
+bool service_stopped(const Item& item)
+{
+    for (std::uint32_t waited = 0;; waited += pause_ms) {
+        ServiceFacts facts{};
+        const ServiceResult result = query_service(item.name, facts);
+        if (result == ServiceResult::absent || (result == ServiceResult::ok && !facts.running))
+            return true;
+        if (waited >= service_wait_ms)
+            return false;
+        keep_answering();
+    }
+}
+
+Fate stop_service(const Item& item)
+{
+    switch (request_service_stop(item.name)) {
+    case ServiceResult::ok:
+        break;
+    case ServiceResult::absent:
+        return Fate::removed;
+    case ServiceResult::dependants_run:
+        return Fate::depended_on;
+    default:
+        return Fate::denied;
+    }
+    if (!service_stopped(item))
+        return Fate::late;
+    if (!item.key_listed)
+        return Fate::stopped;
+    const ServiceResult removed = delete_service(item.name);
+    return removed == ServiceResult::ok || removed == ServiceResult::absent ? Fate::removed : Fate::not_removed;
+}
+
+// A service that others depend on stops once they have: each pass stops
+// what no running service depends on any more.
+void stop_services()
+{
+    for (bool moved = true; moved;) {
+        moved = false;
+        for (std::uint32_t i = 0; i < item_count; ++i) {
+            Item& item = items[i];
+            if (!item.service || (item.fate != Fate::found && item.fate != Fate::depended_on))
+                continue;
+            item.fate = stop_service(item);
+            moved = moved || item.fate != Fate::depended_on;
+        }
+    }
+}
+
+std::uint32_t count_running_programs()
+{
+    std::uint32_t count = 0;
+    for (std::uint32_t i = 0; i < item_count; ++i) {
+        Item& item = items[i];
+        if (item.service || item.fate != Fate::found)
+            continue;
+        if (process_ended(item.process_id, item.path))
+            item.fate = Fate::closed;
+        else
+            ++count;
+    }
+    return count;
+}
+
+bool user_lets_end(std::uint32_t count)
+{
+    char names[running_names_size];
+    running_names(names, Fate::found, count);
+    char question[sizeof names + 256];
+    std::snprintf(question, sizeof question,
+                  "These programs of the installation did not close when asked:\n\n%s\n"
+                  "End them now? Work they have not saved is lost. No leaves them running, "
+                  "and their files stay.",
+                  names);
+    end_progress();
+    const bool agreed = prompt_user(question, style_yes_no_warning) == button_yes;
+    begin_progress();
+    return agreed;
+}
+
+void close_programs()
+{
+    for (std::uint32_t i = 0; i < item_count; ++i) {
+        if (!items[i].service && items[i].fate == Fate::found)
+            ask_process_to_close(items[i].process_id);
+    }
+    std::uint32_t running = count_running_programs();
+    for (std::uint32_t waited = 0; running > 0 && waited < close_wait_ms; waited += pause_ms) {
+        keep_answering();
+        running = count_running_programs();
+    }
+    if (running == 0)
+        return;
+    const bool end = user_lets_end(running);
+    for (std::uint32_t i = 0; i < item_count; ++i) {
+        Item& item = items[i];
+        if (item.service || item.fate != Fate::found)
+            continue;
+        item.fate = !end ? Fate::kept : terminate_process(item.process_id, item.path) ? Fate::ended : Fate::not_ended;
+    }
+    for (std::uint32_t waited = 0; end && waited < end_wait_ms; waited += pause_ms) {
+        bool all_ended = true;
+        for (std::uint32_t i = 0; i < item_count; ++i) {
+            Item& item = items[i];
+            if (item.fate == Fate::ended && !process_ended(item.process_id, item.path))
+                all_ended = false;
+        }
+        if (all_ended)
+            return;
+        keep_answering();
+    }
+    for (std::uint32_t i = 0; i < item_count; ++i) {
+        if (items[i].fate == Fate::ended && !process_ended(items[i].process_id, items[i].path))
+            items[i].fate = Fate::not_ended;
+    }
+}
+
+}  // namespace
+
+void stop_what_runs()
+{
+    find_items(true);
+    for (std::uint32_t i = 0; i < item_count; ++i)
+        running_stopped = running_stopped || items[i].fate == Fate::found;
+    if (!running_stopped)
+        return;
+    advance_progress(CleaningStep::stopping, 0);
+    stop_services();
+    find_programs(true);
+    close_programs();
+}
+
+void hold_running_programs()
+{
+    for (std::uint32_t i = 0; i < item_count; ++i) {
+        const Item& item = items[i];
+        if (!item.service && item.path_length > 0 && item.fate != Fate::closed && item.fate != Fate::ended)
+            hold_in_use(item.path, item.path_length);
+    }
+}
