@@ -16,7 +16,7 @@ packages=(
   cmake make g++ libgtest-dev libbenchmark-dev
   g++-mingw-w64-i686-win32 g++-mingw-w64-x86-64-win32
   wine wine64 xvfb xdotool imagemagick
-  clang libclang-rt-14-dev clang-tidy cppcheck valgrind mawk time zip unzip
+  clang libclang-rt-14-dev clang-tidy cppcheck valgrind mawk time zip unzip procps
 )
 
 installed() { [ "$(dpkg-query -W -f='${Status}' "$1" 2>/dev/null)" = "install ok installed" ]; }

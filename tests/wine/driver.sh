@@ -196,3 +196,11 @@ answer_dialog() {
     xdotool key Escape
   fi
 }
+
+# The whole text of the open message box into SHOWN (Wine's trace cuts it);
+# needs C:\message_text.exe in the prefix.
+read_message() {
+  wait_window "$CAPTION" >/dev/null
+  SHOWN=$(timeout 60 "$WINE" 'C:\message_text.exe' "$CAPTION" 2>/dev/null | tr -d '\r') ||
+    die "the message box's text could not be read"
+}

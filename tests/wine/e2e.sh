@@ -87,6 +87,7 @@ printf '%s\n' '#include <windows.h>' 'int main(int, char** argv) {' \
   '  CloseHandle(CreateFileA("C:\\held", GENERIC_WRITE, 0, 0, CREATE_ALWAYS, 0, 0));' \
   '  Sleep(INFINITE);' '}' >"$WORK/hold_open.cpp"
 "$compiler" -static -o "$WORK/prefix/drive_c/hold_open.exe" "$WORK/hold_open.cpp" || die "cannot build hold_open"
+"$compiler" -static -o "$WORK/prefix/drive_c/message_text.exe" "$here/message_text.cpp" || die "cannot build message_text"
 dump_keys() { timeout 120 "$WINE" 'C:\dump_keys.exe' "$@" 2>/dev/null | tr -d '\r'; }
 for dir in "$app_dir" "$run_dir"; do
   cp "$WORK/planted.exe" "$dir/regedit.exe"
@@ -744,12 +745,16 @@ temp_with_space() {
   [ -f "$WORK/prefix/drive_c/Temp Dir With Space/morvane.reg" ] || die "no script in the spaced directory"
 }
 
+source "$here/left_running.sh"
+
 temp_dir=$(wine_temp_dir)
 for build in "${builds[@]}"; do
   [ "$build" = "${builds[0]}" ] || wine_use_build "$build"
   cp "$MORVANE_EXE" "$app_dir/morvane.exe"
   MORVANE_EXE=$app_dir/morvane.exe
   if [ "$build" = win32 ]; then dll_compiler=i686-w64-mingw32-g++-win32; else dll_compiler=x86_64-w64-mingw32-g++-win32; fi
+  "$dll_compiler" -static -s -o "$WORK/prefix/drive_c/left_running.exe" "$here/left_running.cpp" ||
+    die "cannot build left_running"
   reg_add 'HKCU\Environment' /v TEMP /d "$temp_dir" /f
   reg_add 'HKCU\Environment' /v TMP /d "$temp_dir" /f
   scenario "$build: clean after confirmation" clean_run
@@ -760,6 +765,7 @@ for build in "${builds[@]}"; do
   scenario "$build: values the installation changed, set back, x86 report" changed_x86
   scenario "$build: files and folders added, to the Recycle Bin" files_to_recycle_bin
   scenario "$build: a folder a program holds stays, and nothing is deleted for good" held_folder
+  scenario "$build: a service and programs left running are stopped first" left_running
   scenario "$build: a progress window while a large cleaning works" progress_window
   scenario "$build: cancel in the open-file dialog" cancel_dialog
   scenario "$build: cancel on the confirmation" cancel_cleaning
