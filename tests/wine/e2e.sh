@@ -753,7 +753,11 @@ for build in "${builds[@]}"; do
   cp "$MORVANE_EXE" "$app_dir/morvane.exe"
   MORVANE_EXE=$app_dir/morvane.exe
   if [ "$build" = win32 ]; then dll_compiler=i686-w64-mingw32-g++-win32; else dll_compiler=x86_64-w64-mingw32-g++-win32; fi
-  "$dll_compiler" -static -s -o "$WORK/prefix/drive_c/left_running.exe" "$here/left_running.cpp" ||
+  # Programs of the other kind than the build's, where the host runs both:
+  # the 32-bit program must see 64-bit ones through WOW64.
+  other_compiler=x86_64-w64-mingw32-g++-win32
+  [ "$build" = win32 ] || ! host_runs_32bit || other_compiler=i686-w64-mingw32-g++-win32
+  "$other_compiler" -static -s -o "$WORK/prefix/drive_c/left_running.exe" "$here/left_running.cpp" ||
     die "cannot build left_running"
   reg_add 'HKCU\Environment' /v TEMP /d "$temp_dir" /f
   reg_add 'HKCU\Environment' /v TMP /d "$temp_dir" /f
