@@ -99,8 +99,7 @@ void append_running_question(char* text, std::size_t size)
         return;
     std::size_t used = std::strlen(text);
     std::snprintf(text + used, size - used,
-                  "%u program(s) and %u service(s) of the installation are "
-                  "running: they are stopped first.\n",
+                  "%u program(s) and %u service(s) of the installation are running: they are stopped first.\n",
                   programs, services);
     std::uint32_t shown = 0;
     for (std::uint32_t i = 0; i < item_count && shown < question_names; ++i) {

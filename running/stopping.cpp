@@ -94,8 +94,7 @@ bool user_lets_end(std::uint32_t count)
     char question[sizeof names + 256];
     std::snprintf(question, sizeof question,
                   "These programs of the installation did not close when asked:\n\n%s\n"
-                  "End them now? Work they have not saved is lost. No leaves them running, "
-                  "and their files stay.",
+                  "End them now? Work they have not saved is lost. No leaves them running, and their files stay.",
                   names);
     end_progress();
     const bool agreed = prompt_user(question, style_yes_no_warning) == button_yes;

@@ -85,8 +85,7 @@ TEST(Running, StopsWhatTheReviewedEntriesLeadTo)
         {"FernSvc", "running\n\"C:\\Program Files\\Fern\\fernsvc.exe\"\n501\n"},
         {"FernHelper", "running\nC:\\Windows\\System32\\svchost.exe -k helper\n900\n"},
         {"FernBase", "running\nC:\\Windows\\System32\\svchost.exe -k fern\n900\n"},
-        {"FernDep", "running\n\"C:\\Program Files\\Fern\\fernsvc.exe\" "
-                    "-dep\n502\nFernBase\n"},
+        {"FernDep", "running\n\"C:\\Program Files\\Fern\\fernsvc.exe\" -dep\n502\nFernBase\n"},
         {"FernHang", "hangs\nC:\\Other\\hang.exe\n503\n"},
         {"FernEdited", "running\nC:\\Other\\edited.exe\n504\n"},
         {"iphlpsvc", "running\nC:\\Windows\\System32\\svchost.exe -k netsvcs\n900\n"},
@@ -132,8 +131,7 @@ TEST(Running, StopsWhatTheReviewedEntriesLeadTo)
             std::replace(native.begin(), native.end(), '\\', '/');
             test::set_value(registry / native, "ImagePath", 1, test::utf16le("x") + std::string(2, '\0'));
         }
-        report += "\r\n----\r\nFolders added: 1\r\n----\r\nC:\\Program "
-                  "Files\\Fern\r\n0x00000010\r\n\r\n";
+        report += "\r\n----\r\nFolders added: 1\r\n----\r\nC:\\Program Files\\Fern\r\n0x00000010\r\n\r\n";
         report += "----\r\nFiles added: " + std::to_string(files.size()) + "\r\n----\r\n";
         for (std::string file : files) {
             std::string native = x64 || !file.starts_with("Windows") ? file : "Windows\\SysWOW64" + file.substr(16);
@@ -172,8 +170,8 @@ TEST(Running, StopsWhatTheReviewedEntriesLeadTo)
                 append_running_question(question, sizeof question);
                 std::printf("%s", question);
                 std::string script = test::read_bytes(sandbox.script());
-                const std::string edited = test::utf16le("[-HKEY_LOCAL_"
-                                                         "MACHINE\\SYSTEM\\CurrentControlSet\\Services\\FernEdited]");
+                const std::string edited =
+                    test::utf16le("[-HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\FernEdited]");
                 script.insert(script.find(edited), test::utf16le(";"));
                 test::write_bytes(sandbox.script(), script);
                 if (!take_reviewed_files())
@@ -202,32 +200,27 @@ TEST(Running, StopsWhatTheReviewedEntriesLeadTo)
         for (const std::string& entry : sorted)
             remaining += entry + " ";
         EXPECT_EQ(remaining, std::string("503 504 506 ") + (x64 ? "603 " : "") + "604 605 " + (x64 ? "606 " : "607 ") +
-                                 "900 906 FernAgent:stopped FernEdited:running FernHang:hangs "
-                                 "FernHelper:running "
+                                 "900 906 FernAgent:stopped FernEdited:running FernHang:hangs FernHelper:running "
                                  "FernOdd:running Spooler:running iphlpsvc:running ")
             << title;
         const std::string& output = outcome.output;
         EXPECT_EQ(output.substr(0, output.find(test::caption)),
-                  "4 program(s) and 6 service(s) of the installation are running: "
-                  "they are stopped first.\n"
+                  "4 program(s) and 6 service(s) of the installation are running: they are stopped first.\n"
                   "FernSvc, FernBase, FernDep, FernHang and 6 more\n");
         EXPECT_NE(output.find(test::caption + "These programs of the installation did not close when asked:\n\n"
                                               "C:\\Program Files\\Fern\\stubborn.exe\n\nEnd them now?"),
                   std::string::npos);
         const std::size_t result = output.find("\nServices stopped");
         EXPECT_EQ(output.substr(result, output.find("\nBackup: ") - result),
-                  std::string("\nServices stopped and removed: 3\nServices "
-                              "stopped, still registered: 1\n"
+                  std::string("\nServices stopped and removed: 3\nServices stopped, still registered: 1\n"
                               "Programs closed: 3\n") +
                       (x64 ? "Still running: 3\nFernHang: did not stop in time\n"
                              "C:\\Program Files\\Fern\\stubborn.exe: left running\n"
-                           : "Programs ended: 1\nStill running: 2\nFernHang: did "
-                             "not stop in time\n") +
+                           : "Programs ended: 1\nStill running: 2\nFernHang: did not stop in time\n") +
                       "locked.exe: could not be looked at\n")
             << title;
         EXPECT_TRUE(output.ends_with("\nA service restored from the backup runs again after a restart.\n"
-                                     "The files and folders are in the Recycle Bin: restore them from "
-                                     "there.\n\n"
+                                     "The files and folders are in the Recycle Bin: restore them from there.\n\n"
                                      "Restart Windows to finish.\n"))
             << output;
         // A program left running keeps its folder, as in use.
