@@ -610,7 +610,8 @@ files_to_recycle_bin() {
 }
 changed_x86() { x86_report changed_round_trip; }
 
-# A listed folder that a running program holds, beside one that is free,
+# A listed folder that a running program holds (one of the installation's,
+# without a window, left running on the default answer), beside one that is free,
 # and one on a drive D: whose Recycle Bin refuses it (Wine's trash cannot
 # take an item of another file system, and its shell then offers to delete
 # it for good): the free one goes to the Recycle Bin, although the refused
@@ -654,7 +655,9 @@ held_folder() {
   expect_message "$TAGS_MISSING" Return
   answer_dialog 'C:\held.txt'
   expect_message "'morvane.reg' and 'morvane-files.txt' have been created, do you want to edit them (at your own risk)?" n
-  expect_message "0 registry key(s) found parsing report.\\n4 file(s) and 3 folder(s) the installation added go to the Recycle Bin.\\n\\nCONTINUE WITH CLEANING?\\nWarning: if you are editing 'morvane.reg' or 'morvane-files.txt', close them NOW." Return
+  expect_message "0 registry key(s) found parsing report.\\n4 file(s) and 3 folder(s) the installation added go to the Recycle Bin.\\n1 program(s) and 0 service(s) of the installation are running: they are stopped first.\\nheld.exe\\n\\nCONTINUE WITH CLEANING?\\nWarning: if you are editing 'morvane.reg' or 'morvane-files.txt', close them NOW." Return
+  # It has no window to be asked with; No, the default, leaves it running.
+  expect_message 'These programs of the installation did not close when asked:\n\nC:\\Program Files\\MorvaneHeld\\held.exe\n\nEnd them now? Work they have not saved is lost. No leaves them running, and their files stay.' Return
   next_message
   # As far as Wine's trace shows it.
   closing='Cleaning finished.\n\nListed keys: 0\nGone: 0\nAlready absent: 0\nStill there: 0\n\nListed files and folders: 7'
