@@ -43,6 +43,7 @@ TEST(Running, OnlyAServicesOwnKeyNamesIt)
         {u"SYSTEM\\Setup\\Services\\FernSvc", u""},
         {u"SOFTWARE\\SYSTEM\\CurrentControlSet\\Services\\FernSvc", u""},
         {u"SYSTEM\\CurrentControlSet\\Servicesx\\FernSvc", u""},
+        {u"SYSTEM\\CurrentControlSet\\Services\\" + std::u16string(256, u'n'), std::u16string(256, u'n')},
         {u"SYSTEM\\CurrentControlSet\\Services\\" + std::u16string(257, u'n'), u""},
     };
     for (const auto& [path, name] : rows) {
