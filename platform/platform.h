@@ -227,9 +227,10 @@ struct ProcessFacts {
 // not fit.
 bool process_at(std::uint32_t index, ProcessFacts& facts, char16_t* name, std::uint32_t name_capacity, char16_t* path,
                 std::uint32_t path_capacity);
-// Asks the process to close as Windows asks programs at log-off: each of
-// its windows is asked whether it may end, told that it ends, and closed.
-void ask_process_to_close(std::uint32_t id);
+// Asks the process to close as Windows asks programs at log-off, when it
+// still runs the program `path`: each of its windows is asked whether it
+// may end, told that it ends, and closed.
+void ask_process_to_close(std::uint32_t id, const char16_t* path);
 // True when no process of that id runs the program `path` any more.
 bool process_ended(std::uint32_t id, const char16_t* path);
 // Ends the process at once, when it still runs the program `path`; false

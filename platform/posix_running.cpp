@@ -265,10 +265,10 @@ bool process_at(std::uint32_t index, ProcessFacts& facts, char16_t* name, std::u
            (!facts.opened || to_units(fields.lines[program], path, path_capacity));
 }
 
-void ask_process_to_close(std::uint32_t id)
+void ask_process_to_close(std::uint32_t id, const char16_t* path)
 {
     Fields fields;
-    if (process_runs(id, fields) && std::strcmp(fields.lines[answer], "closes") == 0)
+    if (runs_program(id, path) && process_runs(id, fields) && std::strcmp(fields.lines[answer], "closes") == 0)
         end_process_file(id);
 }
 

@@ -209,8 +209,15 @@ bool process_at(std::uint32_t index, ProcessFacts& facts, char16_t* name, std::u
 
 // As at log-off: every window is asked first, and only when none refuses
 // are they told that the session ends, and closed.
-void ask_process_to_close(std::uint32_t id)
+void ask_process_to_close(std::uint32_t id, const char16_t* path)
 {
+    // The id may have gone to another program since the list was taken.
+    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, id);
+    const bool same = process != nullptr && runs_program(process, path);
+    if (process != nullptr)
+        CloseHandle(process);
+    if (!same)
+        return;
     static Windows windows;
     windows.id = id;
     windows.count = 0;

@@ -106,7 +106,7 @@ void close_programs()
 {
     for (std::uint32_t i = 0; i < item_count; ++i) {
         if (!items[i].service && items[i].fate == Fate::found)
-            ask_process_to_close(items[i].process_id);
+            ask_process_to_close(items[i].process_id, items[i].path);
     }
     std::uint32_t running = count_running_programs();
     for (std::uint32_t waited = 0; running > 0 && waited < close_wait_ms; waited += pause_ms) {
