@@ -19,7 +19,6 @@ program_runs() { pgrep -f "$1" >/dev/null; }
 left_running() {
   local c=$WORK/prefix/drive_c run='C:\Program Files\MorvaneRun' stubborn='C:\Program Files\MorvaneStubborn'
   local line trash=$XDG_DATA_HOME/Trash/files key='HKLM\SYSTEM\CurrentControlSet\Services\MorvaneRunSvc' file
-  local programs='(tray\.exe, stubborn\.exe|stubborn\.exe, tray\.exe)'
   mkdir -p "$c/Program Files/MorvaneRun" "$c/Program Files/MorvaneStubborn"
   rm -rf "$XDG_DATA_HOME/Trash" "$c"/*-started
   for file in MorvaneRun/morvanesvc.exe MorvaneRun/tray.exe MorvaneStubborn/stubborn.exe; do
@@ -55,11 +54,13 @@ left_running() {
   answer_dialog 'C:\running.txt'
   expect_message "'morvane.reg' and 'morvane-files.txt' have been created, do you want to edit them (at your own risk)?" n
   next_message
-  local question='^1 registry key\(s\) found parsing report\.\\n3 file\(s\) and 2 folder\(s\) the installation added go to the Recycle Bin\.\\n'
-  question+='2 program\(s\) and 1 service\(s\) of the installation are running: they are stopped first\.\\nMorvaneRunSvc, '
-  question+="$programs"'\\n\\nCONTINUE WITH CLEANING\?\\n'
-  [[ $SHOWN =~ $question ]] || die "question '$SHOWN'"
-  echo "question: $SHOWN"
+  read_message
+  local question=$'1 registry key(s) found parsing report.\n3 file(s) and 2 folder(s) the installation added go to the Recycle Bin.\n'
+  question+=$'2 program(s) and 1 service(s) of the installation are running: they are stopped first.\nMorvaneRunSvc, '
+  local ending=$'\n\nCONTINUE WITH CLEANING?\nWarning: if you are editing \'morvane.reg\' or \'morvane-files.txt\', close them NOW.'
+  [ "$SHOWN" = "${question}tray.exe, stubborn.exe$ending" ] || [ "$SHOWN" = "${question}stubborn.exe, tray.exe$ending" ] ||
+    die "question '$SHOWN'"
+  printf 'question:\n%s\n' "$SHOWN"
   answer_message Return
   # No, the default, leaves it running.
   expect_message 'These programs of the installation did not close when asked:\n\nC:\\Program Files\\MorvaneStubborn\\stubborn.exe\n\nEnd them now? Work they have not saved is lost. No leaves them running, and their files stay.' Return
