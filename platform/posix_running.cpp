@@ -150,22 +150,29 @@ bool runs_program(std::uint32_t id, const char16_t* path)
            strcasecmp(fields.lines[program], wanted) == 0;
 }
 
+// Hands `take` the name of each entry of the folder the variable names.
+void list_directory(const char* variable, void (*take)(const char* name))
+{
+    const char* directory = std::getenv(variable);
+    DIR* listing = directory != nullptr ? opendir(directory) : nullptr;
+    if (listing == nullptr)
+        return;
+    while (const dirent* entry = readdir(listing)) {
+        if (entry->d_name[0] != '.')
+            take(entry->d_name);
+    }
+    closedir(listing);
+}
+
 }  // namespace
 
 std::uint32_t list_services()
 {
     service_count = 0;
-    const char* directory = std::getenv("MORVANE_SERVICES_DIR");
-    DIR* listing = directory != nullptr ? opendir(directory) : nullptr;
-    while (listing != nullptr && service_count < most_entries) {
-        const dirent* entry = readdir(listing);
-        if (entry == nullptr)
-            break;
-        if (entry->d_name[0] != '.')
-            std::snprintf(service_names[service_count++], 256, "%s", entry->d_name);
-    }
-    if (listing != nullptr)
-        closedir(listing);
+    list_directory("MORVANE_SERVICES_DIR", [](const char* name) {
+        if (service_count < most_entries)
+            std::snprintf(service_names[service_count++], 256, "%s", name);
+    });
     std::qsort(service_names, service_count, sizeof service_names[0], [](const void* a, const void* b) {
         return std::strcmp(static_cast<const char*>(a), static_cast<const char*>(b));
     });
@@ -237,17 +244,10 @@ ServiceResult delete_service(const char16_t* name)
 std::uint32_t list_processes()
 {
     process_count = 0;
-    const char* directory = std::getenv("MORVANE_PROCESSES_DIR");
-    DIR* listing = directory != nullptr ? opendir(directory) : nullptr;
-    while (listing != nullptr && process_count < most_entries) {
-        const dirent* entry = readdir(listing);
-        if (entry == nullptr)
-            break;
-        if (entry->d_name[0] != '.')
-            process_ids[process_count++] = number(entry->d_name);
-    }
-    if (listing != nullptr)
-        closedir(listing);
+    list_directory("MORVANE_PROCESSES_DIR", [](const char* name) {
+        if (process_count < most_entries)
+            process_ids[process_count++] = number(name);
+    });
     std::sort(process_ids, process_ids + process_count);
     return process_count;
 }

@@ -72,19 +72,25 @@ void stop_services()
     }
 }
 
-std::uint32_t count_running_programs()
+// Waits up to `bound` for the programs of fate `waiting` to end; each
+// that does becomes `gone`. Returns how many still run.
+std::uint32_t wait_for_programs(Fate waiting, Fate gone, std::uint32_t bound)
 {
-    std::uint32_t count = 0;
-    for (std::uint32_t i = 0; i < item_count; ++i) {
-        Item& item = items[i];
-        if (item.service || item.fate != Fate::found)
-            continue;
-        if (process_ended(item.process_id, item.path))
-            item.fate = Fate::closed;
-        else
-            ++count;
+    for (std::uint32_t waited = 0;; waited += pause_ms) {
+        std::uint32_t running = 0;
+        for (std::uint32_t i = 0; i < item_count; ++i) {
+            Item& item = items[i];
+            if (item.service || item.fate != waiting)
+                continue;
+            if (process_ended(item.process_id, item.path))
+                item.fate = gone;
+            else
+                ++running;
+        }
+        if (running == 0 || waited >= bound)
+            return running;
+        keep_answering();
     }
-    return count;
 }
 
 bool user_lets_end(std::uint32_t count)
@@ -108,11 +114,7 @@ void close_programs()
         if (!items[i].service && items[i].fate == Fate::found)
             ask_process_to_close(items[i].process_id, items[i].path);
     }
-    std::uint32_t running = count_running_programs();
-    for (std::uint32_t waited = 0; running > 0 && waited < close_wait_ms; waited += pause_ms) {
-        keep_answering();
-        running = count_running_programs();
-    }
+    const std::uint32_t running = wait_for_programs(Fate::found, Fate::closed, close_wait_ms);
     if (running == 0)
         return;
     const bool end = user_lets_end(running);
@@ -120,23 +122,12 @@ void close_programs()
         Item& item = items[i];
         if (item.service || item.fate != Fate::found)
             continue;
-        item.fate = !end ? Fate::kept : terminate_process(item.process_id, item.path) ? Fate::ended : Fate::not_ended;
+        item.fate = end ? Fate::not_ended : Fate::kept;
+        if (end)
+            terminate_process(item.process_id, item.path);
     }
-    for (std::uint32_t waited = 0; end && waited < end_wait_ms; waited += pause_ms) {
-        bool all_ended = true;
-        for (std::uint32_t i = 0; i < item_count; ++i) {
-            Item& item = items[i];
-            if (item.fate == Fate::ended && !process_ended(item.process_id, item.path))
-                all_ended = false;
-        }
-        if (all_ended)
-            return;
-        keep_answering();
-    }
-    for (std::uint32_t i = 0; i < item_count; ++i) {
-        if (items[i].fate == Fate::ended && !process_ended(items[i].process_id, items[i].path))
-            items[i].fate = Fate::not_ended;
-    }
+    if (end)
+        wait_for_programs(Fate::not_ended, Fate::ended, end_wait_ms);
 }
 
 }  // namespace

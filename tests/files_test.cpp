@@ -4,12 +4,10 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <cstring>
-#include <ctime>
 #include <string>
 #include <vector>
 
@@ -24,18 +22,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-
-// RegShot's data line for a file: last write time in UTC, attributes, size.
-std::string data_line(const fs::path& file)
-{
-    struct stat info{};
-    EXPECT_EQ(stat(file.c_str(), &info), 0) << file;
-    char time[32];
-    std::tm utc{};
-    gmtime_r(&info.st_mtime, &utc);
-    std::strftime(time, sizeof time, "%Y-%m-%d %H:%M:%S", &utc);
-    return std::string(time) + ", 0x00000020, " + std::to_string(info.st_size);
-}
 
 // The entry of the stand-in's Recycle Bin that holds `name`, a folder or a
 // file that holds `bytes`; or an empty path.
@@ -113,7 +99,7 @@ TEST(Files, GoToTheRecycleBinOnlyAsTheReportSawThem)
                                  "Program Files\\Fern Held\\free.txt", "ProgramData\\Shared\\config.ini",
                                  "ProgramData\\Shared\\added.txt", "ProgramData\\Shared\\gone.txt",
                                  "Windows\\Prefetch\\FERN.EXE-1.pf", "Windows\\Temp\\fern.tmp", "Windows\\System32\\fern.dll"})
-            lines.insert(lines.end(), {"C:\\" + std::string(file), data_line(native(seen(file)))});
+            lines.insert(lines.end(), {"C:\\" + std::string(file), test::file_data_line(native(seen(file)))});
         std::string report;
         for (const std::string& line : lines)
             report += line + "\r\n";

@@ -2,12 +2,10 @@
 // own, what is stopped, and what the question and the closing message say.
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
 
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
-#include <ctime>
 #include <string>
 #include <vector>
 
@@ -51,17 +49,6 @@ TEST(Running, OnlyAServicesOwnKeyNamesIt)
         EXPECT_EQ(at == 0 ? u"" : path.substr(at), name)
             << test::utf8_from_utf16le(std::string(reinterpret_cast<const char*>(path.data()), 2 * path.size()));
     }
-}
-
-std::string data_line(const fs::path& file)
-{
-    struct stat info { };
-    EXPECT_EQ(stat(file.c_str(), &info), 0) << file;
-    char time[32];
-    std::tm utc{};
-    gmtime_r(&info.st_mtime, &utc);
-    std::strftime(time, sizeof time, "%Y-%m-%d %H:%M:%S", &utc);
-    return std::string(time) + ", 0x00000020, " + std::to_string(info.st_size);
 }
 
 // An installation's services (by the keys the report lists, or by their
@@ -138,7 +125,7 @@ TEST(Running, StopsWhatTheReviewedEntriesLeadTo)
             std::string native = x64 || !file.starts_with("Windows") ? file : "Windows\\SysWOW64" + file.substr(16);
             std::replace(native.begin(), native.end(), '\\', '/');
             test::write_bytes(c / native, file);
-            report += "C:\\" + file + "\r\n" + data_line(c / native) + "\r\n";
+            report += "C:\\" + file + "\r\n" + test::file_data_line(c / native) + "\r\n";
         }
         test::write_bytes(sandbox.work / "report.txt", test::utf16le(report + "\r\n"));
         for (const auto& [name, facts] : services)

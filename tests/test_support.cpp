@@ -4,9 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <iconv.h>
+#include <sys/stat.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <fstream>
 #include <iterator>
 #include <random>
@@ -132,6 +134,17 @@ void set_value(const std::filesystem::path& key, const std::string& name, std::u
     for (int i = 0; i < 4; ++i)
         bytes[i] = static_cast<char>(type >> (8 * i));
     write_bytes(value_path(key, name), bytes + data);
+}
+
+std::string file_data_line(const std::filesystem::path& file)
+{
+    struct stat info{};
+    EXPECT_EQ(stat(file.c_str(), &info), 0) << file;
+    char time[32];
+    std::tm utc{};
+    gmtime_r(&info.st_mtime, &utc);
+    std::strftime(time, sizeof time, "%Y-%m-%d %H:%M:%S", &utc);
+    return std::string(time) + ", 0x00000020, " + std::to_string(info.st_size);
 }
 
 std::string message(const std::string& text)

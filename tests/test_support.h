@@ -52,6 +52,9 @@ Outcome run_isolated(const Sandbox& sandbox, const std::function<void()>& body, 
 std::filesystem::path value_path(const std::filesystem::path& key, const std::string& name);
 void set_value(const std::filesystem::path& key, const std::string& name, std::uint32_t type, const std::string& data);
 
+// RegShot's data line for a file: last write time in UTC, attributes, size.
+std::string file_data_line(const std::filesystem::path& file);
+
 // The text the program shows for a plain message.
 std::string message(const std::string& text);
 
