@@ -63,7 +63,7 @@ void set_back(const RootName& root, std::uint32_t path, std::uint32_t length)
         return write_value_comment(part, "the report printed only part of its data", new_units, length);
     Split split{};
     const RegistryRoot registry_root = root.users ? RegistryRoot::users : RegistryRoot::local_machine;
-    const Resolution resolution = resolve_value_line(registry_root, new_units, path, length, true, split, value_type);
+    const Resolution resolution = resolve_value_line(registry_root, new_units, path, length, true, false, split, value_type);
     if (resolution != Resolution::one)
         return write_unresolved_comment(part, resolution, new_units, length);
     if (!same_value(root.users, path, split.name_end + 2))
@@ -80,7 +80,7 @@ void set_back(const RootName& root, std::uint32_t path, std::uint32_t length)
     default:
         return write_value_comment(part, "the report does not give its old data exactly", new_units, length);
     }
-    if (write_value_entry(part, root, new_units, path, split, write_setting))
+    if (write_value_entry(part, root, new_units, path, length, split, write_setting))
         ++set_back_count;
 }
 

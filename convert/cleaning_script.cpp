@@ -12,6 +12,7 @@
 #include "convert/headings.h"
 #include "convert/key_safety.h"
 #include "convert/line_reader.h"
+#include "convert/report_survey.h"
 #include "convert/report_text.h"
 #include "convert/value_entries.h"
 #include "state/state.h"
@@ -32,19 +33,6 @@ std::uint32_t temp_length;
     if (script_file != invalid_file)
         close_file(script_file);
     end_process(0);
-}
-
-// RegShot's title, such as "Regshot 1.9.0 x64 Unicode" or
-// "Regshot 1.9.1 x64 ANSI (beta r321)", names the build that took the shots.
-bool names_x64(const char* line)
-{
-    if (std::strncmp(line, "Regshot ", 8) != 0)
-        return false;
-    for (const char* word = line; (word = std::strstr(word, " x64")) != nullptr; word += 4) {
-        if (word[4] == ' ' || word[4] == '\0')
-            return true;
-    }
-    return false;
 }
 
 // Each byte of `word` that equals `byte` has its high bit set in the result.
@@ -160,6 +148,7 @@ void convert_section(void (*write_entry)(const ReportLine&), bool pairs)
     ReportLine line;
     ReportLine kept{};
     const auto hand_on_held = [&] {
+        kept.wrapped = kept.whole && held == Held::cut;
         kept.whole = kept.whole && held == Held::open;
         write_entry(kept);
         held = Held::none;
@@ -181,7 +170,7 @@ void convert_section(void (*write_entry)(const ReportLine&), bool pairs)
         std::memcpy(held_line, line.text, size);
         held_line[size] = '\0';
         kept = {held_line, nullptr, static_cast<std::uint32_t>(size), line.characters,
-                line.whole && line.characters <= wrap_length, false};
+                line.whole && line.characters <= wrap_length, false, false};
         held = Held::open;
     }
     if (held != Held::none)
@@ -264,7 +253,9 @@ void build_cleaning_script()
     const std::int64_t first_line = file_position(input_file);
     if (!read_report_line(line))
         fail("Invalid or empty report file.");
-    report_from_x64 = names_x64(line.text);
+    survey_report(first_line, build_named_in(line.text));
+    if (!read_report_line(line))
+        fail("Invalid or empty report file.");
     convert_sections(line, first_line);
     if (script_file == invalid_file)
         fail("Invalid or empty report file.");

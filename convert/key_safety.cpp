@@ -4,7 +4,11 @@
 
 #include <cstdint>
 
+#include "convert/installation_ties.h"
 #include "convert/name_hash.h"
+#include "convert/report_text.h"
+#include "convert/windows_trees.h"
+#include "state/state.h"
 #include "convert/windows_state.h"
 
 namespace {
@@ -151,6 +155,33 @@ KeyVerdict find_state(bool under_users, std::string_view path, const char16_t* n
     return {KeptReason::none, {}};
 }
 
+char16_t key_units[chunk_size + 1];
+
+// Inside Windows' own trees only what installers register, and what the
+// report ties to the installation, is active; outside, the tools that
+// tracked it and per-user service instances are never its own.
+KeyVerdict tree_verdict(bool under_users, std::string_view path, const char16_t* name, std::uint32_t length,
+                        const char16_t* data, std::uint32_t data_length)
+{
+    switch (place_of(under_users, path)) {
+    case Place::outside:
+    case Place::registration:
+        return {KeptReason::none, {}};
+    case Place::tracking_tool:
+        return {KeptReason::tracking_tool, {}};
+    case Place::user_service:
+        return {KeptReason::windows_state, "per-user service instances"};
+    default:
+        break;
+    }
+    const std::uint32_t key_length = units_of_text(path, key_units, chunk_size);
+    if ((key_length > 0 && tied_to_installation(key_units, key_length)) ||
+        (name != nullptr && tied_to_installation(name, length)) ||
+        (data != nullptr && tied_to_installation(data, data_length)))
+        return {KeptReason::none, {}};
+    return {KeptReason::untied, {}};
+}
+
 }  // namespace
 
 void forget_listed_hives()
@@ -169,14 +200,18 @@ KeyVerdict classify_listed_key(bool under_users, std::string_view path)
     }
     if (listed_hive_count > 0 && hive_listed(name_hash(under_users, hive)))
         return {KeptReason::in_loaded_hive, {}};
-    return find_state(under_users, path, nullptr, 0);
+    const KeyVerdict state = find_state(under_users, path, nullptr, 0);
+    return state.reason != KeptReason::none ? state : tree_verdict(under_users, path, nullptr, 0, nullptr, 0);
 }
 
 // A value's key was there before the installation: it is kept only as a key
 // of a hive listed as added, not as the root of one.
-KeyVerdict classify_listed_value(bool under_users, std::string_view key, const char16_t* name, std::uint32_t length)
+KeyVerdict classify_listed_value(bool under_users, std::string_view key, const char16_t* name, std::uint32_t length,
+                                 const char16_t* data, std::uint32_t data_length)
 {
     if (listed_hive_count > 0 && hive_listed(name_hash(under_users, first_name(key))))
         return {KeptReason::in_loaded_hive, {}};
-    return find_state(under_users, key, name, length);
+    const KeyVerdict state = find_state(under_users, key, name, length);
+    return state.reason != KeptReason::none ? state
+                                            : tree_verdict(under_users, key, name, length, data, data_length);
 }

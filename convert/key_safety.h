@@ -4,7 +4,14 @@
 #include <cstdint>
 #include <string_view>
 
-enum class KeptReason : unsigned char { none, hive_root, in_loaded_hive, windows_state };
+enum class KeptReason : unsigned char {
+    none,
+    hive_root,
+    in_loaded_hive,
+    windows_state,
+    untied,         // in Windows' own trees, and nothing ties it to the installation
+    tracking_tool,  // of the tools that tracked the installation
+};
 
 struct KeyVerdict {
     KeptReason reason;
@@ -22,4 +29,7 @@ KeyVerdict classify_listed_key(bool under_users, std::string_view path);
 // The same for a value of a key that was there before: kept in a hive listed
 // as added, or where Windows keeps its own state, in the key or in the
 // value of that name.
-KeyVerdict classify_listed_value(bool under_users, std::string_view key, const char16_t* name, std::uint32_t length);
+// In Windows' own trees, the value's name or `data` (RegShot's text of its
+// data after the installation) may tie it to the installation.
+KeyVerdict classify_listed_value(bool under_users, std::string_view key, const char16_t* name, std::uint32_t length,
+                                 const char16_t* data, std::uint32_t data_length);

@@ -2,6 +2,7 @@
 // of the value's type now.
 #include "convert/old_data.h"
 
+#include <cstring>
 #include <string_view>
 
 #include "convert/value_text.h"
@@ -107,11 +108,35 @@ OldData read_bytes(std::u16string_view text, Bytes& bytes)
 OldData old_data_bytes(const char16_t* units, std::uint32_t length, std::uint32_t type, char* data,
                        std::uint32_t capacity, std::uint32_t& data_length)
 {
-    const std::u16string_view text(units, length);
+    std::u16string_view text(units, length);
     Bytes bytes{data, capacity, 0};
     OldData result = OldData::other_form;
     std::uint64_t number = 0;
-    if (text == no_data) {
+    // RegShot 1.8 and 1.9.0 print bytes after two spaces, and every
+    // multi-string and QWORD byte by byte.
+    const std::size_t spaces = text.find_first_not_of(u' ');
+    const bool as_bytes = spaces != std::u16string_view::npos && spaces + 1 < text.size() &&
+                          hex_digit(text[spaces]) >= 0 && hex_digit(text[spaces + 1]) >= 0 &&
+                          (spaces > 0 || type == reg_multi_sz || type == reg_qword);
+    if (as_bytes)
+        text.remove_prefix(spaces);
+    if (as_bytes && type == reg_multi_sz && report_encoding == ReportEncoding::ansi) {
+        // The ANSI build printed the code page's bytes.
+        char ansi[1024];
+        result = read_bytes(text, bytes);
+        if (result != OldData::exact || bytes.length > sizeof ansi)
+            result = OldData::uncertain;
+        else {
+            std::memcpy(ansi, data, bytes.length);
+            const std::uint32_t converted = ansi_to_utf16le(ansi, bytes.length, data, capacity);
+            result = std::memchr(ansi, '?', bytes.length) == nullptr && (converted > 0 || bytes.length == 0)
+                         ? OldData::exact
+                         : OldData::uncertain;
+            bytes.length = converted;
+        }
+    } else if (as_bytes) {
+        result = read_bytes(text, bytes);
+    } else if (text == no_data) {
         result = OldData::exact;
     } else if (type == reg_sz || type == reg_expand_sz || type == reg_multi_sz) {
         result = read_strings(text, type == reg_multi_sz, bytes);

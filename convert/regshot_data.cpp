@@ -200,3 +200,22 @@ bool regshot_data_text(const RegistryValue& value, char16_t* units, std::uint32_
     length = text.length;
     return text.told;
 }
+
+bool regshot_bytes_text(const RegistryValue& value, char16_t* units, std::uint32_t capacity, std::uint32_t& length)
+{
+    Text text{units, capacity, 0, true};
+    const bool string_type = value.type == reg_sz || value.type == reg_expand_sz || value.type == reg_multi_sz;
+    if (report_encoding == ReportEncoding::ansi && string_type) {
+        const std::uint32_t converted =
+            value.data_length % 2 != 0 ? 0
+                                       : utf16_to_ansi(reinterpret_cast<const char16_t*>(value.data),
+                                                       value.data_length / 2, ansi_data, sizeof ansi_data);
+        if (converted == 0 && value.data_length > 0)
+            return false;
+        put_bytes(text, reinterpret_cast<const unsigned char*>(ansi_data), converted);
+    } else {
+        put_bytes(text, reinterpret_cast<const unsigned char*>(value.data), value.data_length);
+    }
+    length = text.length;
+    return true;
+}

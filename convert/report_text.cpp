@@ -27,7 +27,7 @@ bool read_report_line(ReportLine& line)
             return false;
         const auto length = static_cast<std::uint32_t>(std::strlen(line_buffer));
         line = {line_buffer, nullptr, length, length, length == line_length && !line_continues,
-                length == 0 && !line_continues};
+                length == 0 && !line_continues, false};
         return true;
     }
     if (!read_line_start(line_buffer, input_file, read_utf16_line))
@@ -35,8 +35,33 @@ bool read_report_line(ReportLine& line)
     std::uint32_t units = 0;
     const bool exact = utf16_to_utf8(line_buffer, line_length, report_line, units) && 2 * units == line_length;
     line = {report_line, line_buffer, static_cast<std::uint32_t>(std::strlen(report_line)), units,
-            exact && !line_continues, report_line[0] == '\0' && !line_continues};
+            exact && !line_continues, report_line[0] == '\0' && !line_continues, false};
     return true;
+}
+
+std::uint32_t units_of_text(std::string_view text, char16_t* units, std::uint32_t capacity)
+{
+    if (text.empty())
+        return 0;
+    auto* bytes = reinterpret_cast<char*>(units);
+    if (report_encoding == ReportEncoding::ansi)
+        return ansi_to_utf16le(text.data(), static_cast<std::uint32_t>(text.size()), bytes, 2 * capacity) / 2;
+    const char* next = text.data();
+    const std::uint32_t written = utf8_to_utf16(next, text.data() + text.size(), bytes, 2 * capacity);
+    return next == text.data() + text.size() ? written / 2 : 0;
+}
+
+bool holds_word(std::string_view text, std::string_view word)
+{
+    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + ('a' - 'A')) : c; };
+    for (std::size_t at = 0; at + word.size() <= text.size(); ++at) {
+        std::size_t i = 0;
+        while (i < word.size() && lower(text[at + i]) == lower(word[i]))
+            ++i;
+        if (i == word.size())
+            return true;
+    }
+    return false;
 }
 
 const char* key_of(const char* line)
@@ -120,6 +145,12 @@ void write_kept_comment(const KeyVerdict& verdict, std::string_view how)
         break;
     case KeptReason::in_loaded_hive:
         write_text("in a hive loaded between the shots");
+        break;
+    case KeptReason::untied:
+        write_text("in Windows' own tree, and nothing in the report ties it to the installation");
+        break;
+    case KeptReason::tracking_tool:
+        write_text("of a tool that tracked the installation");
         break;
     default:
         write_text("Windows' own state (");

@@ -17,6 +17,9 @@ struct ReportLine {
     // another key, a parent of the one listed.
     bool whole;
     bool empty;
+    // RegShot wrapped the line: this is its start, whole up to where the
+    // wrap cut it.
+    bool wrapped;
 };
 
 // A report writes a root either short or in full; both become the full name.
@@ -28,6 +31,13 @@ struct RootName {
 
 // The next line of the report in input_file, as 8-bit text; false at its end.
 bool read_report_line(ReportLine& line);
+
+// 8-bit text in the report's form as UTF-16 units; 0 when it does not
+// convert or fit.
+std::uint32_t units_of_text(std::string_view text, char16_t* units, std::uint32_t capacity);
+// Whether the text holds `word`, ASCII letters compared without regard to
+// case.
+bool holds_word(std::string_view text, std::string_view word);
 
 // The line without its leading blanks.
 const char* key_of(const char* line);

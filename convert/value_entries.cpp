@@ -112,12 +112,15 @@ void write_unresolved_comment(ValuePart part, Resolution resolution, const char1
     }
 }
 
-bool write_value_entry(ValuePart part, const RootName& root, const char16_t* units, std::uint32_t path, Split split,
+bool write_value_entry(ValuePart part, const RootName& root, const char16_t* units, std::uint32_t path,
+                       std::uint32_t length, Split split,
                        void (*write_line)(const char16_t* units, Split split, bool commented))
 {
     begin_part(part);
-    const KeyVerdict verdict = classify_listed_value(root.users, key_text_of(units, path, split.key_end),
-                                                     units + split.key_end + 1, split.name_end - split.key_end - 1);
+    const KeyVerdict verdict =
+        classify_listed_value(root.users, key_text_of(units, path, split.key_end), units + split.key_end + 1,
+                              split.name_end - split.key_end - 1, units + split.name_end + 2,
+                              length - split.name_end - 2);
     if (verdict.reason != KeptReason::none) {
         ++kept_key_count;
         write_text("\r\n");
@@ -146,7 +149,7 @@ void write_value_entry_for(const ReportLine& line)
 {
     const char* key = key_of(line.text);
     const RootName* root = root_of(key);
-    if (root == nullptr || !line.whole)
+    if (root == nullptr)
         return;
     // A value under a deleted key goes with it: no need to ask the registry,
     // where the key may already be gone. (Its name could, in theory, hold
@@ -155,14 +158,17 @@ void write_value_entry_for(const ReportLine& line)
     if (deleted_with_a_key(root->users, {line.text + path, line.bytes - path}))
         return;
     const std::uint32_t length = units_of(line, line_units);
+    if (!line.whole && !line.wrapped)
+        return write_value_comment(ValuePart::added, "the report cut its line", line_units, length);
     const RegistryRoot registry_root = root->users ? RegistryRoot::users : RegistryRoot::local_machine;
     Split split{};
     std::uint32_t type = 0;
+    // A wrapped line still names its value whole: only its data was cut.
     const Resolution resolution = length == 0 ? Resolution::unreadable
                                               : resolve_value_line(registry_root, line_units, path, length, false,
-                                                                   split, type);
+                                                                   line.wrapped, split, type);
     if (resolution != Resolution::one)
         return write_unresolved_comment(ValuePart::added, resolution, line_units, length);
-    if (write_value_entry(ValuePart::added, *root, line_units, path, split, write_deletion))
+    if (write_value_entry(ValuePart::added, *root, line_units, path, length, split, write_deletion))
         ++value_count;
 }

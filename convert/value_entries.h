@@ -23,7 +23,8 @@ void write_value_comment(ValuePart part, std::string_view why, const char16_t* u
 // The entry `write_line` writes for the value that `split` finds in `units`,
 // in its key's [KEY] section (the last one, when it is the same key), or
 // commented out with the reason when the value must stay. False when kept.
-bool write_value_entry(ValuePart part, const RootName& root, const char16_t* units, std::uint32_t path, Split split,
+bool write_value_entry(ValuePart part, const RootName& root, const char16_t* units, std::uint32_t path,
+                       std::uint32_t length, Split split,
                        void (*write_line)(const char16_t* units, Split split, bool commented));
 // The comment for a line that resolved to no single value.
 void write_unresolved_comment(ValuePart part, Resolution resolution, const char16_t* units, std::uint32_t length);

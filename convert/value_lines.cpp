@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "convert/regshot_data.h"
+#include "convert/value_text.h"
 #include "state/state.h"
 #include "text/utf16.h"
 
@@ -17,13 +18,32 @@ char16_t printed[chunk_size + 1];
 
 enum class Fit : std::uint8_t { fits, differs, unknown };
 
-Fit data_fit(const RegistryValue& value, RegistryResult found, const char16_t* text, std::uint32_t length)
+// A line that RegShot wrapped holds only the start of the data.
+bool same_data(std::uint32_t printed_length, const char16_t* text, std::uint32_t length, bool cut)
 {
-    std::uint32_t printed_length = 0;
-    if (found == RegistryResult::too_large || !regshot_data_text(value, printed, chunk_size + 1, printed_length))
+    if (cut ? printed_length < length || length > chunk_size : printed_length != length)
+        return false;
+    return std::memcmp(printed, text, 2 * std::size_t{length}) == 0;
+}
+
+Fit data_fit(const RegistryValue& value, RegistryResult found, const char16_t* text, std::uint32_t length, bool cut)
+{
+    if (found == RegistryResult::too_large)
         return Fit::unknown;
-    return printed_length == length && std::memcmp(printed, text, 2 * std::size_t{length}) == 0 ? Fit::fits
-                                                                                                  : Fit::differs;
+    std::uint32_t printed_length = 0;
+    const bool told = regshot_data_text(value, printed, chunk_size + 1, printed_length);
+    if (told && same_data(printed_length, text, length, cut))
+        return Fit::fits;
+    // RegShot 1.8 and 1.9.0 print bytes after two spaces, and every
+    // multi-string and QWORD byte by byte.
+    std::uint32_t spaces = 0;
+    while (spaces < length && text[spaces] == u' ')
+        ++spaces;
+    if ((spaces > 0 || value.type == reg_multi_sz || value.type == reg_qword) &&
+        regshot_bytes_text(value, printed, chunk_size + 1, printed_length) &&
+        same_data(printed_length, text + spaces, length - spaces, cut))
+        return Fit::fits;
+    return told ? Fit::differs : Fit::unknown;
 }
 
 struct Candidates {
@@ -38,7 +58,7 @@ struct Candidates {
 };
 
 // Every value that a split of the line names under the key at `slash`.
-void look_in_key(RegistryKey key, const char16_t* units, std::uint32_t slash, std::uint32_t length,
+void look_in_key(RegistryKey key, const char16_t* units, std::uint32_t slash, std::uint32_t length, bool cut,
                  Candidates& found)
 {
     for (std::uint32_t colon = slash + 1; colon + 1 < length; ++colon) {
@@ -58,7 +78,7 @@ void look_in_key(RegistryKey key, const char16_t* units, std::uint32_t slash, st
             found.first_existing = {slash, colon};
             found.existing_type = value.type;
         }
-        const Fit fit = data_fit(value, result, units + colon + 2, length - colon - 2);
+        const Fit fit = data_fit(value, result, units + colon + 2, length - colon - 2, cut);
         if (fit == Fit::differs)
             continue;
         if (found.fitting + found.unknown == 0) {
@@ -87,7 +107,7 @@ std::uint32_t units_of(const ReportLine& line, char16_t* units)
 }
 
 Resolution resolve_value_line(RegistryRoot root, const char16_t* units, std::uint32_t path, std::uint32_t length,
-                              bool exact, Split& split, std::uint32_t& type)
+                              bool exact, bool cut, Split& split, std::uint32_t& type)
 {
     Candidates found{};
     for (std::uint32_t slash = path; slash < length; ++slash) {
@@ -103,7 +123,7 @@ Resolution resolve_value_line(RegistryRoot root, const char16_t* units, std::uin
             found.unreadable = true;
             break;
         }
-        look_in_key(key, units, slash, length, found);
+        look_in_key(key, units, slash, length, cut, found);
         close_registry_key(key);
     }
     if (found.unreadable)

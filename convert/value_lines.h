@@ -30,6 +30,7 @@ enum class Resolution : std::uint8_t {
 // a key in the report's view, and the name the rest up to a ": " such that
 // the key has a value of that name. Where `exact`, a value counts only when
 // RegShot would print its data now as the line's; otherwise that decides
-// only between several splits. The value's type is left in `type`.
+// only between several splits; where `cut`, the line holds only the start of
+// the data. The value's type is left in `type`.
 Resolution resolve_value_line(RegistryRoot root, const char16_t* units, std::uint32_t path, std::uint32_t length,
-                              bool exact, Split& split, std::uint32_t& type);
+                              bool exact, bool cut, Split& split, std::uint32_t& type);

@@ -65,6 +65,9 @@ struct LocalTime {
     std::uint16_t year, month, day, hour, minute, second;
 };
 LocalTime get_local_time();
+// The local time as the system's time zone had it then, in seconds since
+// 1601 (UTC), as file times count; false when it names no time.
+bool local_time_to_file_seconds(const LocalTime& time, std::int64_t& seconds);
 
 // Converts `length` bytes of text in the system's ANSI code page into
 // UTF-16LE; returns the bytes written, 0 when the text does not convert

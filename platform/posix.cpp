@@ -237,6 +237,24 @@ std::uint32_t get_local_app_data_directory(char* buffer, std::uint32_t size)
     return directory_from("MORVANE_LOCAL_APPDATA_DIR", buffer, size);
 }
 
+bool local_time_to_file_seconds(const LocalTime& time, std::int64_t& seconds)
+{
+    std::tm local{};
+    local.tm_year = time.year - 1900;
+    local.tm_mon = time.month - 1;
+    local.tm_mday = time.day;
+    local.tm_hour = time.hour;
+    local.tm_min = time.minute;
+    local.tm_sec = time.second;
+    local.tm_isdst = -1;
+    const std::time_t utc = std::mktime(&local);
+    if (utc == static_cast<std::time_t>(-1))
+        return false;
+    constexpr std::int64_t seconds_1601_to_1970 = 11644473600;
+    seconds = static_cast<std::int64_t>(utc) + seconds_1601_to_1970;
+    return true;
+}
+
 LocalTime get_local_time()
 {
     const std::time_t now = std::time(nullptr);

@@ -158,6 +158,18 @@ LocalTime get_local_time()
     return {now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond};
 }
 
+bool local_time_to_file_seconds(const LocalTime& time, std::int64_t& seconds)
+{
+    const SYSTEMTIME local{time.year, time.month, 0, time.day, time.hour, time.minute, time.second, 0};
+    SYSTEMTIME utc;
+    FILETIME file_time;
+    if (!TzSpecificLocalTimeToSystemTime(nullptr, &local, &utc) || !SystemTimeToFileTime(&utc, &file_time))
+        return false;
+    const std::uint64_t ticks = std::uint64_t{file_time.dwHighDateTime} << 32 | file_time.dwLowDateTime;
+    seconds = static_cast<std::int64_t>(ticks / 10000000);
+    return true;
+}
+
 std::uint32_t utf16_to_ansi(const char16_t* text, std::uint32_t length, char* bytes, std::uint32_t capacity)
 {
     if (length == 0 || capacity == 0)

@@ -43,6 +43,13 @@ extern ReportEncoding report_encoding;
 // The report's first line names RegShot's x64 build, which saw the keys as
 // the 64-bit system does.
 extern bool report_from_x64;
+// The report did not say which build wrote it, nor did its keys tell: the
+// question says which view was taken.
+extern bool report_view_guessed;
+// The times of RegShot's two shots, in seconds since 1601 (UTC), when the
+// report gives them.
+extern bool shot_times_known;
+extern std::int64_t shot_seconds[2];
 // The view in which RegShot saw the keys: the one they are looked up,
 // saved and deleted in.
 inline RegistryView report_view()

@@ -161,17 +161,17 @@ TEST(CleaningScript, ConvertsRealRegShotReportsByteForByte)
 
 TEST(CleaningScript, WritesOneEntryForEachKeyUnderTheTwoRoots)
 {
-    EXPECT_EQ(entries_for({"HKLM\\SOFTWARE\\A", "HKEY_LOCAL_MACHINE\\SOFTWARE\\B", "HKU\\S-1-5-18\\C",
-                           "HKEY_USERS\\.DEFAULT\\D"}),
+    EXPECT_EQ(entries_for({"HKLM\\SOFTWARE\\A", "HKEY_LOCAL_MACHINE\\SOFTWARE\\B", "HKU\\S-1-5-18\\Software\\C",
+                           "HKEY_USERS\\.DEFAULT\\Software\\D"}),
               "[-HKEY_LOCAL_MACHINE\\SOFTWARE\\A]\r\n[-HKEY_LOCAL_MACHINE\\SOFTWARE\\B]\r\n"
-              "[-HKEY_USERS\\S-1-5-18\\C]\r\n[-HKEY_USERS\\.DEFAULT\\D]\r\n");
+              "[-HKEY_USERS\\S-1-5-18\\Software\\C]\r\n[-HKEY_USERS\\.DEFAULT\\Software\\D]\r\n");
     // Names in any script are carried over exactly.
-    EXPECT_EQ(entries_for({"HKLM\\SOFTWARE\\Café", "HKU\\S-1\\Привет", "HKEY_LOCAL_MACHINE\\SOFTWARE\\日本語\\😀"}),
-              "[-HKEY_LOCAL_MACHINE\\SOFTWARE\\Café]\r\n[-HKEY_USERS\\S-1\\Привет]\r\n"
+    EXPECT_EQ(entries_for({"HKLM\\SOFTWARE\\Café", "HKU\\S-1\\Software\\Привет", "HKEY_LOCAL_MACHINE\\SOFTWARE\\日本語\\😀"}),
+              "[-HKEY_LOCAL_MACHINE\\SOFTWARE\\Café]\r\n[-HKEY_USERS\\S-1\\Software\\Привет]\r\n"
               "[-HKEY_LOCAL_MACHINE\\SOFTWARE\\日本語\\😀]\r\n");
     // Leading blanks go, trailing spaces stay.
-    EXPECT_EQ(entries_for({"   HKLM\\SOFTWARE\\Example", "\t HKU\\S-1\\Trailing  "}),
-              "[-HKEY_LOCAL_MACHINE\\SOFTWARE\\Example]\r\n[-HKEY_USERS\\S-1\\Trailing  ]\r\n");
+    EXPECT_EQ(entries_for({"   HKLM\\SOFTWARE\\Example", "\t HKU\\S-1\\Software\\Trailing  "}),
+              "[-HKEY_LOCAL_MACHINE\\SOFTWARE\\Example]\r\n[-HKEY_USERS\\S-1\\Software\\Trailing  ]\r\n");
     // Rules, counts and other roots are passed over.
     EXPECT_EQ(entries_for({"-----", "Keys added: 3", "HKCU\\Software\\A", "HKEY_CURRENT_USER\\Software\\B",
                            "HKCR\\.txt", "hklm\\software\\c", "HKLM\\SOFTWARE\\Kept"}),
@@ -205,6 +205,7 @@ TEST(CleaningScript, KeepsHivesAndWindowsOwnStateButNotWhatInstallersOwn)
     const std::string hive_root = "the root of a hive loaded between the shots";
     const std::string in_hive = "in a hive loaded between the shots";
     const std::string devices = "Windows' own state (devices and drivers)";
+    const std::string untied = "in Windows' own tree, and nothing in the report ties it to the installation";
     const std::string user = "HKU\\S-1-5-21-1-2-3-1001";
     const Row rows[] = {
         {"HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Fernwick", ""},
@@ -215,7 +216,7 @@ TEST(CleaningScript, KeepsHivesAndWindowsOwnStateButNotWhatInstallersOwn)
         {"HKLM\\SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\Fernwick", ""},
         {"HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Installer\\UserData\\S-1-5-18\\Products\\F1", ""},
         {"HKLM\\SOFTWARE\\Classes\\Installer\\UpgradeCodes\\F1", ""},
-        {"HKLM\\SYSTEM\\CurrentControlSet\\Enumerator", ""},
+        {"HKLM\\SYSTEM\\CurrentControlSet\\Enumerator", untied},
         {"HKLM\\SYSTEM\\CurrentControlSet\\Enum\\USB\\VID_1", devices},
         {"HKEY_LOCAL_MACHINE\\SYSTEM\\ControlSet002\\Control\\DeviceClasses\\{1}", devices},
         {"HKLM\\SYSTEM\\DriverDatabase\\DriverPackages\\f.inf_1", devices},
@@ -317,7 +318,8 @@ TEST(CleaningScript, WritesEntriesForTheValuesAddedOrChangedUnderKeysThatWereThe
         {"", "HKLM\\SOFTWARE\\Gone\\v: \"1\"",
          no_entry + "no such value in the registry now: HKLM\\SOFTWARE\\Gone\\v: \"1\"\r\n"},
         {"", "HKCU\\Software\\Run\\x: \"1\"", ""},
-        {"", cut, ""},
+        // Cut by RegShot's wrap: the name is whole, but no key holds it.
+        {"", cut, no_entry + "the registry cannot tell which value it names: " + cut + "\r\n"},
         {"", "Run\\Fernwick: \"C:\\f.exe\"", ""},
         {"", "HKU\\" + user_assist + "\\v: 0x00000000",
          "\r\n; Kept: Windows' own state (Windows' caches of what the user did). Remove the ';' of the two lines "
@@ -429,20 +431,20 @@ TEST(CleaningScript, NeverNamesAKeyThatRegShotCut)
     // Only a line of exactly 1000 characters is a cut.
     EXPECT_EQ(entries_for({k1000 + "k", "Sub"}), "[-HKEY_LOCAL_MACHINE" + k1000.substr(4) + "k]\r\n");
     // In a UTF-16 report, characters are 16-bit units, not bytes.
-    const std::string cyrillic_1000 = "HKU\\S-1\\" + [] {
+    const std::string cyrillic_1000 = "HKU\\S-1\\Software\\" + [] {
         std::string name;
-        for (int i = 0; i < 992; ++i)
+        for (int i = 0; i < 983; ++i)
             name += "я";
         return name;
     }();
-    EXPECT_EQ(utf16_entries(test::utf16le(section({cyrillic_1000, "Sub", "HKU\\S-1\\Next"}))),
-              "[-HKEY_USERS\\S-1\\Next]\r\n");
+    EXPECT_EQ(utf16_entries(test::utf16le(section({cyrillic_1000, "Sub", "HKU\\S-1\\Software\\Next"}))),
+              "[-HKEY_USERS\\S-1\\Software\\Next]\r\n");
 }
 
 TEST(CleaningScript, ReadsReportsOfRegShotsUnicodeBuilds)
 {
     const std::string expected = "\xFF\xFE" + test::utf16le(script_header + "[-HKEY_LOCAL_MACHINE\\SOFTWARE\\Café]\r\n"
-                                                                          "[-HKEY_USERS\\S-1\\Ключ]\r\n");
+                                                                          "[-HKEY_USERS\\S-1\\Software\\Ключ]\r\n");
     struct Case {
         std::string mark;
         std::string tag;  // in tags.ini's code page, Windows-1252 for the native build
@@ -454,7 +456,7 @@ TEST(CleaningScript, ReadsReportsOfRegShotsUnicodeBuilds)
                           Case{"", "Schl\xFCssel hinzugef\xFCgt", "Schlüssel hinzugefügt: 2", "Keys added: 1"}}) {
         const std::string report = crlf_lines({"Regshot 1.9.0 x64 Unicode", "Comments: ", "", "--", c.decoy,
                                                "HKLM\\SOFTWARE\\Before", "", c.heading, "--", "HKLM\\SOFTWARE\\Café",
-                                               "HKU\\S-1\\Ключ", ""});
+                                               "HKU\\S-1\\Software\\Ключ", ""});
         test::Sandbox sandbox;
         test::write_bytes(sandbox.work / "report.txt", c.mark + test::utf16le(report));
         const test::Outcome outcome = test::run_isolated(sandbox, [&] {
@@ -477,13 +479,13 @@ TEST(CleaningScript, ReadsReportsOfRegShotsUnicodeBuilds)
 TEST(CleaningScript, ReadsOnlyTheFirstSectionUpToItsEmptyLine)
 {
     const std::string report = crlf_lines({"Keys deleted: 1", "HKLM\\SOFTWARE\\Deleted", "", "Keys added: 2",
-                                           "HKLM\\SOFTWARE\\One", "   ", "HKU\\S-1\\Two", "", "HKLM\\SOFTWARE\\After",
+                                           "HKLM\\SOFTWARE\\One", "   ", "HKU\\S-1\\Software\\Two", "", "HKLM\\SOFTWARE\\After",
                                            "", "Keys added: 1", "HKLM\\SOFTWARE\\Second"});
     const Conversion result = convert(report);
     ASSERT_TRUE(result.outcome.returned());
     EXPECT_EQ(result.outcome.output, "key_count=2\n");
     EXPECT_EQ(result.script,
-              script_header + "[-HKEY_LOCAL_MACHINE\\SOFTWARE\\One]\r\n[-HKEY_USERS\\S-1\\Two]\r\n");
+              script_header + "[-HKEY_LOCAL_MACHINE\\SOFTWARE\\One]\r\n[-HKEY_USERS\\S-1\\Software\\Two]\r\n");
 }
 
 TEST(CleaningScript, EndsTheSectionAtEndOfFile)
@@ -579,8 +581,8 @@ TEST(CleaningScript, OverwritesTheScriptOfAnEarlierRun)
 {
     test::Sandbox sandbox;
     ASSERT_TRUE(convert_in(sandbox, section({"HKLM\\SOFTWARE\\First", "HKLM\\SOFTWARE\\Longer"})).outcome.returned());
-    const Conversion second = convert_in(sandbox, section({"HKU\\S-1\\Second"}));
-    EXPECT_EQ(second.script, script_header + "[-HKEY_USERS\\S-1\\Second]\r\n");
+    const Conversion second = convert_in(sandbox, section({"HKU\\S-1\\Software\\Second"}));
+    EXPECT_EQ(second.script, script_header + "[-HKEY_USERS\\S-1\\Software\\Second]\r\n");
 }
 
 }  // namespace
