@@ -83,6 +83,7 @@ std::string_view keep_or_count(bool under_users, std::string_view path)
         return "[-";
     }
     ++kept_key_count;
+    untied_count += verdict.reason == KeptReason::untied ? 1 : 0;
     write_kept_comment(verdict, "Remove the ';' below to delete it anyway.");
     return ";[-";
 }
@@ -187,6 +188,7 @@ void create_script()
     write_text(script_header);
     key_count = 0;
     kept_key_count = 0;
+    untied_count = 0;
     value_count = 0;
     set_back_count = 0;
     script_needs_utf16 = false;

@@ -145,13 +145,15 @@ ReportBuild build_named_in(const char* line)
         if (std::strncmp(next, "egshot ", 7) == 0)
             rest = next + 6;
     }
-    for (; rest != nullptr && (rest = std::strchr(rest, ' ')) != nullptr; ++rest) {
+    if (rest == nullptr)
+        return ReportBuild::unknown;
+    for (; (rest = std::strchr(rest, ' ')) != nullptr; ++rest) {
         if (word_at(rest + 1, "x64"))
             return ReportBuild::x64;
         if (word_at(rest + 1, "x86") || word_at(rest + 1, "win32"))
             return ReportBuild::x86;
     }
-    return ReportBuild::unknown;
+    return ReportBuild::unnamed;
 }
 
 void survey_report(std::int64_t first_line, ReportBuild build)
@@ -173,16 +175,17 @@ void survey_report(std::int64_t first_line, ReportBuild build)
             else if (reading == Reading::header)
                 read_shot_times(line.text);
         }
-        if (key_line && build == ReportBuild::unknown && !names_wow64)
+        const bool named = build == ReportBuild::x86 || build == ReportBuild::x64;
+        if (key_line && !named && !names_wow64)
             names_wow64 = holds_word(line.text, "\\WOW6432Node\\");
         if (reading == Reading::keys && key_line)
             note_key(line);
         else if (reading == Reading::files && !key_line)
             note_path(line);
     }
-    if (build == ReportBuild::unknown)
+    if (build == ReportBuild::unknown || build == ReportBuild::unnamed)
         report_from_x64 = names_wow64;
-    report_view_guessed = build == ReportBuild::unknown && !names_wow64;
+    report_view_guessed = build == ReportBuild::unnamed && !names_wow64;
     set_file_position(input_file, first_line);
     line_continues = false;
 }

@@ -3,7 +3,8 @@
 
 #include <cstdint>
 
-enum class ReportBuild : std::uint8_t { unknown, x86, x64 };
+// `unnamed`: RegShot's title, naming no build; `unknown`: no title at all.
+enum class ReportBuild : std::uint8_t { unknown, unnamed, x86, x64 };
 
 // The build that RegShot's title names ("Regshot 1.9.0 x64 Unicode",
 // "Regshot x64 1.8.3-beta1V5"); 1.8.2's "Regshot 1.8.2" names none.

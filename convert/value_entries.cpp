@@ -123,6 +123,7 @@ bool write_value_entry(ValuePart part, const RootName& root, const char16_t* uni
                               length - split.name_end - 2);
     if (verdict.reason != KeptReason::none) {
         ++kept_key_count;
+        untied_count += verdict.reason == KeptReason::untied ? 1 : 0;
         write_text("\r\n");
         write_kept_comment(verdict, part == ValuePart::added
                                         ? "Remove the ';' of the two lines below to delete it anyway."

@@ -107,6 +107,7 @@ constexpr StateLocation locations[] = {
     {user_software, "Microsoft\\Windows\\CurrentVersion\\Explorer\\StartPage2", caches},
     {user_software, "Microsoft\\Windows\\CurrentVersion\\Explorer\\Streams", caches},
     {user_software, "Microsoft\\Windows\\CurrentVersion\\Group Policy", rewritten},
+    {user_software, "Mozilla\\Firefox\\PreXULSkeletonUISettings", "another program's window settings"},
 
     // HKEY_USERS\<user>_Classes, also seen as HKEY_USERS\<user>\Software\Classes
     {user_classes, "Local Settings\\MuiCache", caches},

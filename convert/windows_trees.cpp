@@ -114,10 +114,13 @@ bool listed_below(std::string_view path, const std::string_view* places, std::si
     return false;
 }
 
-// Classes: Local Settings and the Store's apps are Windows'.
+// Classes: Local Settings and the Store's apps are Windows'; Process
+// Monitor registers its log files when it runs.
 Place classes_place(std::string_view path)
 {
     const std::string_view name = first_name(path);
+    if (same_text(name, ".PML") || (name.size() > 8 && same_text(name.substr(0, 8), "ProcMon.")))
+        return Place::tracking_tool;
     if (same_text(name, "Local Settings") || same_text(name, "ActivatableClasses") ||
         same_text(name, "Extensions") || same_text(name, "PackagedCom") ||
         (name.size() > 4 && same_text(name.substr(0, 4), "AppX")))

@@ -116,6 +116,14 @@ void write_entry(bool folders, const ListedPath& facts)
     if (real_length == 0)
         return;
     const std::string_view kind = windows_file_kind(name_units, name_length);
+    if (facts.name_only && !folders && kind.empty() && !shot_times_known) {
+        ++kept_file_count;
+        put_ascii("; Kept: the report names it without its time, and gives no time of its shots to check it "
+                  "against. Remove the ';' below to move it to the Recycle Bin anyway.\r\n;");
+        put({name_units, name_length});
+        put(u"\r\n");
+        return;
+    }
     if (!kind.empty()) {
         ++kept_file_count;
         put_ascii("; Kept: Windows' own files (");
@@ -131,16 +139,20 @@ void write_entry(bool folders, const ListedPath& facts)
         record->folder = folders;
         record->write_seconds = facts.write_seconds;
         record->size = facts.size;
+        record->name_only = facts.name_only;
     }
 }
 
 // Name lines and their data lines; after a name that may have been cut,
-// the lines up to the next data line carry it on.
+// the lines up to the next data line carry it on. RegShot 1.8.2 and 1.9.0
+// write names only: a name followed by another name, or by the section's
+// end, is checked against the second shot's time.
 void read_section(bool folders)
 {
     enum class Expect { name, data, data_after_cut };
     Expect expect = Expect::name;
     ReportLine line;
+    const ListedPath name_only{0, shot_seconds[1], 0, false, true, false, false, false, false, PathState::unseen};
     while (read_report_line(line) && !line.empty) {
         const std::uint32_t length = line.whole ? units_of(line, data_units) : 0;
         const std::u16string_view text(data_units, length);
@@ -153,6 +165,8 @@ void read_section(bool folders)
         }
         if (expect == Expect::data_after_cut)
             continue;
+        if (expect == Expect::data)
+            write_entry(folders, name_only);
         expect = Expect::name;
         if (!line.whole || !is_full_path(data_units, length))
             continue;
@@ -160,6 +174,8 @@ void read_section(bool folders)
         std::memcpy(name_units, data_units, 2 * std::size_t{length});
         name_length = length;
     }
+    if (expect == Expect::data)
+        write_entry(folders, name_only);
 }
 
 void start_list()

@@ -21,6 +21,9 @@ struct ListedPath {
     std::int64_t write_seconds;
     std::uint64_t size;     // the report's size (its low 32 bits); a folder's, all it holds
     bool in_report;
+    // The report named it only (RegShot 1.8.2 and 1.9.0): write_seconds is
+    // the second shot's time, which it must not be newer than.
+    bool name_only;
     bool folder;
     bool listed;            // named by a line of the list as edited
     bool queued;            // for the shell's operation

@@ -42,9 +42,10 @@ void decide_file(ListedPath& record)
         record.state = found == FileResult::absent ? PathState::absent : PathState::unreadable;
         return;
     }
-    if (facts.folder || facts.reparse_point ||
-        (record.in_report &&
-         (facts.write_seconds != record.write_seconds || (facts.size & 0xFFFFFFFF) != record.size))) {
+    const bool as_seen = record.name_only ? facts.write_seconds <= record.write_seconds
+                                          : facts.write_seconds == record.write_seconds &&
+                                                (facts.size & 0xFFFFFFFF) == record.size;
+    if (facts.folder || facts.reparse_point || (record.in_report && !as_seen)) {
         record.state = PathState::changed;
         return;
     }

@@ -22,6 +22,7 @@ char held_line[wrap_length * utf8_per_unit + 1];
 char script_path[path_size];
 std::int32_t key_count;
 std::int32_t kept_key_count;
+std::int32_t untied_count;
 std::int32_t value_count;
 std::int32_t set_back_count;
 bool script_needs_utf16;

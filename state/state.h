@@ -70,6 +70,9 @@ extern char script_path[path_size];
 extern std::int32_t key_count;
 // Listed keys written commented out: no installation adds them.
 extern std::int32_t kept_key_count;
+// Of those, the ones in Windows' own trees that nothing ties to the
+// installation.
+extern std::int32_t untied_count;
 // Deletion entries of values added under keys that were already there.
 extern std::int32_t value_count;
 // Entries that set a value the installation changed back to its old data.

@@ -70,12 +70,22 @@ void offer_editing()
 
 bool cleaning_confirmed()
 {
-    char kept[128] = "";
-    if (kept_key_count == 1)
+    char kept[384] = "";
+    const std::int32_t state = kept_key_count - untied_count;
+    if (state == 1)
         std::snprintf(kept, sizeof kept, "1 more is kept: it holds Windows' own state (see morvane.reg).\n");
-    else if (kept_key_count > 1)
+    else if (state > 1)
         std::snprintf(kept, sizeof kept, "%d more are kept: they hold Windows' own state (see morvane.reg).\n",
-                      kept_key_count);
+                      state);
+    if (untied_count > 0)
+        std::snprintf(kept + std::strlen(kept), sizeof kept - std::strlen(kept),
+                      "%d more in Windows' own trees are kept: nothing in the report ties them to the "
+                      "installation.\n",
+                      untied_count);
+    if (report_view_guessed)
+        std::snprintf(kept + std::strlen(kept), sizeof kept - std::strlen(kept),
+                      "The report does not name the RegShot build that wrote it: its keys are taken as 32-bit "
+                      "programs see them.\n");
     char values[96] = "";
     if (value_count > 0)
         std::snprintf(values, sizeof values, "%d value(s) added under keys that were already there go too.\n",
@@ -91,7 +101,7 @@ bool cleaning_confirmed()
     char running[768] = "";
     find_what_runs();
     append_running_question(running, sizeof running);
-    char question[1408];
+    char question[1664];
     std::snprintf(question, sizeof question,
                   "%d registry key(s) found parsing report.\n%s%s%s%s%s\n"
                   "CONTINUE WITH CLEANING?\n"
