@@ -8,6 +8,7 @@
 
 #include "convert/deleted_keys.h"
 #include "convert/old_data.h"
+#include "convert/unknown_characters.h"
 #include "convert/value_entries.h"
 #include "convert/value_text.h"
 #include "state/state.h"
@@ -115,5 +116,24 @@ void write_changed_value_for(const ReportLine& line)
         return;
     if (length == 0 || (old_whole && old_length == 0))
         return write_unresolved_comment(ValuePart::changed, Resolution::unreadable, new_units, 0);
-    set_back(*root, path, length);
+    std::uint32_t line_length = length;
+    if (names_unknown_character(new_units, path, length)) {
+        // Both lines name the value alike: the old one takes its real name too.
+        std::uint32_t old_end = 0;
+        std::uint32_t new_end = 0;
+        const RegistryRoot registry_root = root->users ? RegistryRoot::users : RegistryRoot::local_machine;
+        const Fitting fitting =
+            match_value_line(registry_root, new_units, path, line_length, chunk_size, old_end, new_end);
+        if (fitting != Fitting::one)
+            return write_value_comment(ValuePart::changed, unmatched_reason(fitting), new_units, length);
+        const std::uint32_t old_name_end = old_path + (old_end - path);
+        const std::uint32_t rest = old_length > old_name_end ? old_length - old_name_end : 0;
+        const std::uint32_t real_end = old_path + (new_end - path);
+        if (old_length < old_name_end || real_end + rest > chunk_size)
+            return write_value_comment(ValuePart::changed, unmatched_reason(Fitting::unreadable), new_units, length);
+        std::memmove(old_units + real_end, old_units + old_name_end, 2 * std::size_t{rest});
+        std::memcpy(old_units + old_path, new_units + path, 2 * std::size_t{new_end - path});
+        old_length = real_end + rest;
+    }
+    set_back(*root, path, line_length);
 }

@@ -14,6 +14,7 @@
 #include "convert/line_reader.h"
 #include "convert/report_survey.h"
 #include "convert/report_text.h"
+#include "convert/unknown_characters.h"
 #include "convert/value_entries.h"
 #include "state/state.h"
 
@@ -88,6 +89,34 @@ std::string_view keep_or_count(bool under_users, std::string_view path)
     return ";[-";
 }
 
+char16_t key_units[chunk_size + 1];
+char16_t real_key[chunk_size + 1];
+
+// A key of an ANSI report whose name holds '?' goes under its real name,
+// where exactly one key reads as it.
+void write_matched_entry(const RootName& root, std::string_view path, const ReportLine& line)
+{
+    const std::uint32_t length = units_of_text(path, key_units, chunk_size);
+    std::uint32_t real_length = 0;
+    const Fitting fitting =
+        length == 0 ? Fitting::unreadable
+                    : match_key(root.users ? RegistryRoot::users : RegistryRoot::local_machine, key_units, length,
+                                real_key, chunk_size + 1, real_length);
+    if (fitting != Fitting::one) {
+        write_text("; No entry, ");
+        write_text(unmatched_reason(fitting));
+        write_text(": ");
+        write_text({line.text, line.bytes});
+        write_text("\r\n");
+        return;
+    }
+    write_text(keep_or_count(root.users, path));
+    write_text(root.full);
+    write_text("\\");
+    write_units(real_key, real_length);
+    write_text("]\r\n");
+}
+
 // Only a line that opens with a root name names a key: a root name further
 // in belongs to some other key. The entry is written at once: a report may
 // give millions.
@@ -101,6 +130,8 @@ void write_entry_for(const ReportLine& line)
     const std::size_t length = line.bytes - static_cast<std::size_t>(tail - line.text);
     if (!names_one_key(tail, length))
         return;
+    if (report_encoding == ReportEncoding::ansi && std::memchr(tail, '?', length) != nullptr)
+        return write_matched_entry(*root, {tail + 1, length - 1}, line);
     const std::string_view entry_start = keep_or_count(root->users, {tail + 1, length - 1});
     char entry[2 * chunk_size + 64];
     std::size_t used = 0;
@@ -183,7 +214,7 @@ void create_script()
     script_file = create_file_for_writing(script_path);
     if (script_file == invalid_file)
         fail("Error creating temporary file.");
-    if (report_encoding == ReportEncoding::utf16le)
+    if (script_in_utf16)
         write_file(script_file, utf16_byte_order_mark, 2);
     write_text(script_header);
     key_count = 0;
@@ -266,7 +297,7 @@ void build_cleaning_script()
     input_file = invalid_file;
     close_file(script_file);
     script_file = invalid_file;
-    if (script_needs_utf16 && report_encoding == ReportEncoding::ansi)
+    if (script_needs_utf16 && !script_in_utf16)
         convert_script_to_utf16();
     if (key_count + value_count + set_back_count == 0 && file_sections_at < 0)
         end_with_nothing_to_do();

@@ -87,7 +87,8 @@ Names split(Units path)
     std::size_t start = 0;
     while (result.count < 64) {
         const std::size_t end = path.find(u'\\', start);
-        result.name[result.count++] = path.substr(start, end == Units::npos ? Units::npos : end - start);
+        const std::size_t stop = end == Units::npos ? path.size() : end;
+        result.name[result.count++] = Units(path.data() + start, stop - start);
         if (end == Units::npos)
             break;
         start = end + 1;
@@ -99,7 +100,7 @@ bool is_control_set(Units name)
 {
     if (same(name, u"CurrentControlSet"))
         return true;
-    if (name.size() != 13 || !same(name.substr(0, 10), u"ControlSet"))
+    if (name.size() != 13 || !same(Units(name.data(), 10), u"ControlSet"))
         return false;
     return name.find_first_not_of(u"0123456789", 10) == Units::npos;
 }
@@ -187,7 +188,7 @@ bool holds_added_name(Units text)
     if (names.used == 0)
         return false;
     if (text.size() >= 2 && text.front() == u'"' && text.back() == u'"')
-        text = text.substr(1, text.size() - 2);
+        text = Units(text.data() + 1, text.size() - 2);
     const Names parts = split(text);
     for (std::uint32_t i = 0; i < parts.count; ++i) {
         const Units name = parts.name[i];

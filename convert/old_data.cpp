@@ -134,19 +134,17 @@ OldData old_data_bytes(const char16_t* units, std::uint32_t length, std::uint32_
                          : OldData::uncertain;
             bytes.length = converted;
         }
-    } else if (as_bytes) {
-        result = read_bytes(text, bytes);
-    } else if (text == no_data) {
+    } else if (text == no_data && !as_bytes) {
         result = OldData::exact;
-    } else if (type == reg_sz || type == reg_expand_sz || type == reg_multi_sz) {
+    } else if (!as_bytes && (type == reg_sz || type == reg_expand_sz || type == reg_multi_sz)) {
         result = read_strings(text, type == reg_multi_sz, bytes);
-    } else if (type == reg_dword || type == reg_dword_big_endian) {
+    } else if (!as_bytes && (type == reg_dword || type == reg_dword_big_endian)) {
         if (read_number(text, 8, number)) {
             for (int i = 0; i < 4; ++i)
                 bytes.put(static_cast<unsigned char>(number >> (8 * (type == reg_dword ? i : 3 - i))));
             result = OldData::exact;
         }
-    } else if (type == reg_qword) {
+    } else if (!as_bytes && type == reg_qword) {
         if (read_number(text, 16, number)) {
             for (int i = 0; i < 8; ++i)
                 bytes.put(static_cast<unsigned char>(number >> (8 * i)));

@@ -22,11 +22,12 @@ bool word_at(const char* text, const char* word)
     return std::strncmp(text, word, length) == 0 && (text[length] == ' ' || text[length] == '\0');
 }
 
-// The numbers of "Y/M/D H:M:S" from `text` on; nullptr when none stand there.
+// The numbers of "Y/M/D H:M:S" from `text` on, and where they end; nullptr
+// when none stand there.
 const char* read_time(const char* text, LocalTime& time)
 {
     std::uint32_t numbers[6];
-    constexpr char separators[] = {'/', '/', ' ', ':', ':', '\0'};
+    constexpr char separators[] = {'/', '/', ' ', ':', ':'};
     for (int i = 0; i < 6; ++i) {
         if (*text < '0' || *text > '9')
             return nullptr;
@@ -34,7 +35,11 @@ const char* read_time(const char* text, LocalTime& time)
         while (*text >= '0' && *text <= '9' && number < 100000)
             number = number * 10 + static_cast<std::uint32_t>(*text++ - '0');
         numbers[i] = number;
-        if (i < 5 && *text++ != separators[i])
+        if (i == 5)
+            break;
+        // RegShot 1.9.1 writes the date as Y-M-D.
+        const char separator = *text++;
+        if (separator != separators[i] && !(i < 2 && separator == '-'))
             return nullptr;
     }
     time = {static_cast<std::uint16_t>(numbers[0]), static_cast<std::uint16_t>(numbers[1]),
@@ -64,7 +69,7 @@ void read_shot_times(const char* line)
     if (*text++ != ',')
         return;
     text += std::strspn(text, " ");
-    text = text == nullptr ? nullptr : read_time(text, second);
+    text = read_time(text, second);
     if (text != nullptr && *text == '\0' && local_time_to_file_seconds(first, shot_seconds[0]) &&
         local_time_to_file_seconds(second, shot_seconds[1]))
         shot_times_known = true;
@@ -164,6 +169,7 @@ void survey_report(std::int64_t first_line, ReportBuild build)
     bool names_wow64 = false;
     set_file_position(input_file, first_line);
     line_continues = false;
+    script_in_utf16 = report_encoding == ReportEncoding::utf16le;
     Reading reading = Reading::header;
     ReportLine line;
     while (read_report_line(line)) {
@@ -178,6 +184,8 @@ void survey_report(std::int64_t first_line, ReportBuild build)
         const bool named = build == ReportBuild::x86 || build == ReportBuild::x64;
         if (key_line && !named && !names_wow64)
             names_wow64 = holds_word(line.text, "\\WOW6432Node\\");
+        if (key_line && report_encoding == ReportEncoding::ansi && std::strchr(line.text, '?') != nullptr)
+            script_in_utf16 = true;
         if (reading == Reading::keys && key_line)
             note_key(line);
         else if (reading == Reading::files && !key_line)

@@ -81,8 +81,22 @@ const RootName* root_of(const char* key)
 
 void write_text(std::string_view text)
 {
-    if (report_encoding == ReportEncoding::ansi) {
+    if (!script_in_utf16) {
         write_file(script_file, text.data(), static_cast<std::uint32_t>(text.size()));
+        return;
+    }
+    if (report_encoding == ReportEncoding::ansi) {
+        // Whole, so that no character of a double-byte code page is split.
+        alignas(char16_t) static char converted[4 * chunk_size + 256];
+        std::uint32_t bytes = ansi_to_utf16le(text.data(), static_cast<std::uint32_t>(text.size()), converted,
+                                              sizeof converted);
+        // Bytes the code page does not convert are not dropped unseen.
+        for (std::size_t i = 0; bytes == 0 && i < text.size() && 2 * i + 1 < sizeof converted; ++i) {
+            converted[2 * i] = text[i];
+            converted[2 * i + 1] = '\0';
+        }
+        bytes = bytes == 0 ? static_cast<std::uint32_t>(2 * text.size()) : bytes;
+        write_file(script_file, converted, bytes);
         return;
     }
     const char* next = text.data();
@@ -94,7 +108,7 @@ void write_text(std::string_view text)
 
 void write_units(const char16_t* units, std::uint32_t length)
 {
-    if (report_encoding == ReportEncoding::utf16le) {
+    if (script_in_utf16) {
         write_file(script_file, reinterpret_cast<const char*>(units), 2 * length);
         return;
     }

@@ -7,6 +7,7 @@
 
 #include "convert/deleted_keys.h"
 #include "convert/key_safety.h"
+#include "convert/unknown_characters.h"
 #include "convert/value_text.h"
 #include "state/state.h"
 #include "text/utf16.h"
@@ -158,10 +159,17 @@ void write_value_entry_for(const ReportLine& line)
     const auto path = static_cast<std::uint32_t>(key - line.text + root->written_in_report.size() + 1);
     if (deleted_with_a_key(root->users, {line.text + path, line.bytes - path}))
         return;
-    const std::uint32_t length = units_of(line, line_units);
+    std::uint32_t length = units_of(line, line_units);
     if (!line.whole && !line.wrapped)
         return write_value_comment(ValuePart::added, "the report cut its line", line_units, length);
     const RegistryRoot registry_root = root->users ? RegistryRoot::users : RegistryRoot::local_machine;
+    if (names_unknown_character(line_units, path, length)) {
+        std::uint32_t old_end = 0;
+        std::uint32_t new_end = 0;
+        const Fitting fitting = match_value_line(registry_root, line_units, path, length, chunk_size, old_end, new_end);
+        if (fitting != Fitting::one)
+            return write_value_comment(ValuePart::added, unmatched_reason(fitting), line_units, length);
+    }
     Split split{};
     std::uint32_t type = 0;
     // A wrapped line still names its value whole: only its data was cut.

@@ -58,6 +58,18 @@ constexpr std::string_view below_control_set[] = {
 // Drivers and settings of the tools that track an installation.
 constexpr std::string_view tool_services[] = {"PROCMON", "PROCEXP"};
 
+// Parts of a name by pointer and length: substr() may throw, and would
+// bring the C++ library's exceptions into the program.
+std::string_view head(std::string_view text, std::size_t length)
+{
+    return {text.data(), length < text.size() ? length : text.size()};
+}
+
+std::string_view tail_from(std::string_view text, std::size_t at)
+{
+    return at < text.size() ? std::string_view{text.data() + at, text.size() - at} : std::string_view{};
+}
+
 char upper(char c)
 {
     return c >= 'a' && c <= 'z' ? static_cast<char>(c - ('a' - 'A')) : c;
@@ -77,7 +89,7 @@ bool same_text(std::string_view a, std::string_view b)
 // When `path` is `key` or lies below it, what stands below it.
 bool strip(std::string_view& path, std::string_view key)
 {
-    if (path.size() < key.size() || !same_text(path.substr(0, key.size()), key))
+    if (path.size() < key.size() || !same_text(head(path, key.size()), key))
         return false;
     if (path.size() == key.size()) {
         path = {};
@@ -91,7 +103,7 @@ bool strip(std::string_view& path, std::string_view key)
 
 std::string_view first_name(std::string_view path)
 {
-    return path.substr(0, path.find('\\'));
+    return head(path, path.find('\\'));
 }
 
 bool hex_digits(std::string_view text)
@@ -119,11 +131,11 @@ bool listed_below(std::string_view path, const std::string_view* places, std::si
 Place classes_place(std::string_view path)
 {
     const std::string_view name = first_name(path);
-    if (same_text(name, ".PML") || (name.size() > 8 && same_text(name.substr(0, 8), "ProcMon.")))
+    if (same_text(name, ".PML") || (name.size() > 8 && same_text(head(name, 8), "ProcMon.")))
         return Place::tracking_tool;
     if (same_text(name, "Local Settings") || same_text(name, "ActivatableClasses") ||
         same_text(name, "Extensions") || same_text(name, "PackagedCom") ||
-        (name.size() > 4 && same_text(name.substr(0, 4), "AppX")))
+        (name.size() > 4 && same_text(head(name, 4), "AppX")))
         return Place::windows_tree;
     return Place::outside;
 }
@@ -149,7 +161,7 @@ bool is_control_set(std::string_view name)
 {
     if (same_text(name, "CurrentControlSet"))
         return true;
-    return name.size() == 13 && same_text(name.substr(0, 10), "ControlSet") &&
+    return name.size() == 13 && same_text(head(name, 10), "ControlSet") &&
            name.find_first_not_of("0123456789", 10) == std::string_view::npos;
 }
 
@@ -158,13 +170,13 @@ bool user_service_instance(std::string_view name)
 {
     const std::size_t underscore = name.rfind('_');
     return underscore != std::string_view::npos && underscore > 0 && name.size() - underscore - 1 >= 4 &&
-           hex_digits(name.substr(underscore + 1));
+           hex_digits(tail_from(name, underscore + 1));
 }
 
 Place service_place(std::string_view name)
 {
     for (const std::string_view tool : tool_services) {
-        if (name.size() > tool.size() && same_text(name.substr(0, tool.size()), tool) &&
+        if (name.size() > tool.size() && same_text(head(name, tool.size()), tool) &&
             name.find_first_not_of("0123456789", tool.size()) == std::string_view::npos)
             return Place::tracking_tool;
     }
@@ -202,7 +214,7 @@ Place place_of(bool under_users, std::string_view path)
     strip(path, hive);
     constexpr std::string_view classes_suffix = "_Classes";
     if (hive.size() > classes_suffix.size() &&
-        same_text(hive.substr(hive.size() - classes_suffix.size()), classes_suffix))
+        same_text(tail_from(hive, hive.size() - classes_suffix.size()), classes_suffix))
         return classes_place(path);
     if (path.empty())
         return Place::outside;

@@ -237,6 +237,8 @@ std::uint32_t get_local_app_data_directory(char* buffer, std::uint32_t size)
     return directory_from("MORVANE_LOCAL_APPDATA_DIR", buffer, size);
 }
 
+// The stand-in keeps the shots' times in UTC: reading the system's zone
+// would allocate, and the tests write their reports' times in UTC.
 bool local_time_to_file_seconds(const LocalTime& time, std::int64_t& seconds)
 {
     std::tm local{};
@@ -246,8 +248,7 @@ bool local_time_to_file_seconds(const LocalTime& time, std::int64_t& seconds)
     local.tm_hour = time.hour;
     local.tm_min = time.minute;
     local.tm_sec = time.second;
-    local.tm_isdst = -1;
-    const std::time_t utc = std::mktime(&local);
+    const std::time_t utc = timegm(&local);
     if (utc == static_cast<std::time_t>(-1))
         return false;
     constexpr std::int64_t seconds_1601_to_1970 = 11644473600;

@@ -26,6 +26,7 @@ std::int32_t untied_count;
 std::int32_t value_count;
 std::int32_t set_back_count;
 bool script_needs_utf16;
+bool script_in_utf16;
 std::int64_t file_sections_at = -1;
 FileHandle input_file = invalid_file;
 FileHandle script_file = invalid_file;

@@ -80,6 +80,10 @@ extern std::int32_t set_back_count;
 // An 8-bit script holds hex data of a string type, which registry editors
 // read from an 8-bit file in different ways: it is written in UTF-16LE.
 extern bool script_needs_utf16;
+// The script is written in UTF-16LE from the start: the report is, or an
+// ANSI report names keys or values by '?' whose real names the code page
+// lacks.
+extern bool script_in_utf16;
 // Where the report's first section of files or folders begins, or -1.
 extern std::int64_t file_sections_at;
 extern FileHandle input_file;

@@ -200,3 +200,30 @@ TEST(RealReports, KeepsWhatNothingTiesInsideWindowsTrees)
     wanted += "[-HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\Installer\\Products\\96F071321C0420729A1000000000F01F]\r\n";
     EXPECT_EQ(entries, wanted);
 }
+
+// An ANSI report prints a character its code page lacks as '?': the name
+// is matched against the registry, and only one that fits goes.
+TEST(RealReports, MatchesNamesWithQuestionMarksInTheRegistry)
+{
+    test::Sandbox sandbox;
+    const fs::path software = sandbox.root / "registry" / "HKEY_LOCAL_MACHINE" / "SOFTWARE" / "WOW6432Node";
+    for (const char* key : {"ūetadpug", "ātwo", "ētwo", "Set"})
+        fs::create_directories(software / key);
+    test::set_value(software / "Set", "ōv", 4, std::string("\x01\0\0\0", 4));
+    const std::string report = crlf_lines({"Regshot 1.9.0 x86 ANSI", "Keys added: 3", "HKLM\\SOFTWARE\\?etadpug",
+                                           "HKLM\\SOFTWARE\\?one", "HKLM\\SOFTWARE\\?two", "", "Values added: 3",
+                                           "HKLM\\SOFTWARE\\Set\\?v: 0x00000001", "HKLM\\SOFTWARE\\Set\\?x: 0x00000001",
+                                           ""});
+    const std::string why = "where '?' stands for a character the report's code page lacks";
+    const Result result = convert(sandbox, report, sandbox.root / "registry");
+    EXPECT_EQ(result.output, "keys 1, values 1, set back 0, kept 0, untied 0, x64 0, guessed 0\n");
+    // The real names need a script in UTF-16LE.
+    EXPECT_EQ(result.script,
+              test::script_header + "[-HKEY_LOCAL_MACHINE\\SOFTWARE\\ūetadpug]\r\n"
+                                    "; No entry, nothing in the registry now reads as its name, " + why +
+                  ": HKLM\\SOFTWARE\\?one\r\n"
+                  "; No entry, more than one name in the registry reads as its name, " + why +
+                  ": HKLM\\SOFTWARE\\?two\r\n\r\n; Values added under keys that were already there\r\n\r\n"
+                  "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Set]\r\n\"ōv\"=-\r\n\r\n; No entry, nothing in the registry now "
+                  "reads as its name, " + why + ": HKLM\\SOFTWARE\\Set\\?x: 0x00000001\r\n");
+}

@@ -189,7 +189,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     // The script is UTF-16LE exactly when the report is; then both are
     // compared as UTF-8.
-    const bool utf16 = size >= 2 && ((data[0] == 0xFF && data[1] == 0xFE) || (data[0] != 0 && data[1] == 0));
+    // A byte-order mark, an ASCII first unit, or six ASCII units after a
+    // damaged first one.
+    bool utf16 = size >= 2 && ((data[0] == 0xFF && data[1] == 0xFE) || (data[0] != 0 && data[1] == 0));
+    std::size_t ascii_units = 0;
+    for (std::size_t at = 2; at + 1 < std::min<std::size_t>(size, 32); at += 2) {
+        if (data[at] == 0 || data[at] >= 0x80 || data[at + 1] != 0)
+            break;
+        ++ascii_units;
+    }
+    utf16 = utf16 || ascii_units >= 6;
     std::string written = fuzz::read_bytes(script);
     if (utf16) {
         fuzz::check(written.rfind("\xFF\xFE", 0) == 0, "a byte-order mark first");
