@@ -237,22 +237,20 @@ std::uint32_t get_local_app_data_directory(char* buffer, std::uint32_t size)
     return directory_from("MORVANE_LOCAL_APPDATA_DIR", buffer, size);
 }
 
-// The stand-in keeps the shots' times in UTC: reading the system's zone
-// would allocate, and the tests write their reports' times in UTC.
+// The stand-in keeps the shots' times in UTC: the C library's time
+// functions read the system's zone, which allocates, and the tests write
+// their reports' times in UTC.
 bool local_time_to_file_seconds(const LocalTime& time, std::int64_t& seconds)
 {
-    std::tm local{};
-    local.tm_year = time.year - 1900;
-    local.tm_mon = time.month - 1;
-    local.tm_mday = time.day;
-    local.tm_hour = time.hour;
-    local.tm_min = time.minute;
-    local.tm_sec = time.second;
-    const std::time_t utc = timegm(&local);
-    if (utc == static_cast<std::time_t>(-1))
+    if (time.month < 1 || time.month > 12 || time.day < 1 || time.day > 31 || time.year < 1601)
         return false;
-    constexpr std::int64_t seconds_1601_to_1970 = 11644473600;
-    seconds = static_cast<std::int64_t>(utc) + seconds_1601_to_1970;
+    // Days from 1601-01-01 to the date, by the civil calendar's 400-year era.
+    const std::int64_t year = time.year - (time.month <= 2 ? 1 : 0);
+    const std::int64_t era = year / 400;
+    const std::int64_t of_era = year - era * 400;
+    const std::int64_t of_year = (153 * (time.month + (time.month > 2 ? -3 : 9)) + 2) / 5 + time.day - 1;
+    const std::int64_t days = era * 146097 + of_era * 365 + of_era / 4 - of_era / 100 + of_year - 584694;
+    seconds = days * 86400 + std::int64_t{time.hour} * 3600 + std::int64_t{time.minute} * 60 + time.second;
     return true;
 }
 
