@@ -273,7 +273,7 @@ void build_cleaning_script()
     input_file = open_file_for_reading(report_path);
     if (input_file == invalid_file)
         fail("Error opening input file.");
-    report_encoding = read_encoding(line_buffer, input_file);
+    report_encoding = read_report_encoding(line_buffer, input_file);
 
     temp_length = get_temp_path(temp_path_size, script_path);
     if (temp_length == 0 || temp_length >= temp_path_size)

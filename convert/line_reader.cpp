@@ -71,22 +71,27 @@ bool read_line_start(char* buffer, FileHandle file, bool (*read_line)(char*, Fil
     return false;
 }
 
-// RegShot's Unicode builds write UTF-16LE without a byte-order mark, and
-// reports have been seen whose first character was damaged: the text is
-// told from its ASCII characters after the first, each followed by a zero.
 ReportEncoding read_encoding(char* buffer, FileHandle file)
 {
-    constexpr std::uint32_t looked_at = 32;
-    const std::uint32_t n = read_file(file, buffer, looked_at);
+    const std::uint32_t n = read_file(file, buffer, 2);
     const auto first = static_cast<unsigned char>(buffer[0]);
     const auto second = static_cast<unsigned char>(buffer[1]);
-    if (n >= 2 && first == 0xFF && second == 0xFE) {
-        move_file_position(file, -static_cast<std::int32_t>(n - 2));
+    if (n == 2 && first == 0xFF && second == 0xFE)
         return ReportEncoding::utf16le;
-    }
     move_file_position(file, -static_cast<std::int32_t>(n));
-    if (n >= 2 && first != 0 && second == 0)
-        return ReportEncoding::utf16le;
+    return n == 2 && first != 0 && second == 0 ? ReportEncoding::utf16le : ReportEncoding::ansi;
+}
+
+// Reports have been seen whose first character was damaged: their text is
+// told from the ASCII characters after it, each followed by a zero.
+ReportEncoding read_report_encoding(char* buffer, FileHandle file)
+{
+    const ReportEncoding encoding = read_encoding(buffer, file);
+    if (encoding == ReportEncoding::utf16le)
+        return encoding;
+    constexpr std::uint32_t looked_at = 32;
+    const std::uint32_t n = read_file(file, buffer, looked_at);
+    move_file_position(file, -static_cast<std::int32_t>(n));
     std::uint32_t ascii_units = 0;
     for (std::uint32_t at = 2; at + 1 < n; at += 2) {
         if (buffer[at] == 0 || buffer[at + 1] != 0 || static_cast<unsigned char>(buffer[at]) >= 0x80)

@@ -25,3 +25,6 @@ bool read_line_start(char* buffer, FileHandle file, bool (*read_line)(char*, Fil
 // builds write UTF-16LE without one: then the first character is ASCII, its
 // second byte zero.
 ReportEncoding read_encoding(char* buffer, FileHandle file);
+// The same for a report, which may also be UTF-16LE whose first character
+// was damaged.
+ReportEncoding read_report_encoding(char* buffer, FileHandle file);

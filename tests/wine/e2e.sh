@@ -540,10 +540,12 @@ drive_c_path() {
 }
 
 # RegShot's line for a file: its name, then its last write time in UTC,
-# attributes and size.
+# attributes and size; RegShot 1.8.2 and 1.9.0 (NAMES_ONLY) write the name
+# alone.
 file_lines() {
   local unix
   unix=$(drive_c_path "$1")
+  if [ -n "${NAMES_ONLY:-}" ]; then crlf "$1"; return; fi
   printf '%s\r\n%s, 0x00000020, %s\r\n' "$1" "$(date -u -r "$unix" '+%Y-%m-%d %H:%M:%S')" "$(stat -c %s "$unix")"
 }
 
@@ -565,13 +567,21 @@ files_to_recycle_bin() {
   for file in "${files[@]}" 'C:\windows\syswow64\morvanetest.dll'; do
     printf '%s' "$file" >"$(drive_c_path "$file")" || die "cannot make $file"
   done
-  { crlf 'Regshot 1.9.0 x64 Unicode' 'Comments: ' '' '----------------------------------' 'Folders added: 3' \
-      '----------------------------------' "$app" 0x00000010 "$app\\sub" 0x00000010 "$data" 0x00000010 '' \
-      '----------------------------------' "Files added: ${#files[@]}" '----------------------------------'
+  # The shots, in local time as RegShot writes them: the second a minute
+  # from now, so that only what is written later counts as changed since.
+  local now shot attributes=0x00000010
+  now=$(date +%s)
+  shot=$(date -d "@$((now + 60))" '+%Y/%-m/%-d %H:%M:%S')
+  [ -z "${NAMES_ONLY:-}" ] || attributes=
+  { crlf 'Regshot 1.9.0 x64 Unicode' 'Comments: ' "Datetime: $(date -d "@$now" '+%Y/%-m/%-d %H:%M:%S')  ,  $shot" '' \
+      '----------------------------------' 'Folders added: 3' '----------------------------------'
+    for file in "$app" "$app\\sub" "$data"; do crlf "$file" ${attributes:+"$attributes"}; done
+    crlf '' '----------------------------------' "Files added: ${#files[@]}" '----------------------------------'
     for file in "${files[@]}"; do file_lines "$file"; done
     crlf ''; } | to_utf16 >"$c/files.txt"
   printf 'saved since' >"$c/Program Files/MorvaneData/notes.txt"
   printf 'changed since' >"$c/ProgramData/MorvaneShared/config.ini"
+  touch -d "@$((now + 120))" "$c/ProgramData/MorvaneShared/config.ini"
   # Moving a file of the 64-bit System32 loads shell DLLs: those planted
   # beside morvane.exe must not be the ones.
   for planted in propsys windows.storage; do
@@ -609,6 +619,7 @@ files_to_recycle_bin() {
     "$c/windows/syswow64/morvanetest.dll" "$XDG_DATA_HOME/Trash"
 }
 changed_x86() { x86_report changed_round_trip; }
+files_by_name() { NAMES_ONLY=yes files_to_recycle_bin; }
 
 # A listed folder that a running program holds (one of the installation's,
 # without a window, left running on the default answer), beside one that is free,
@@ -771,6 +782,7 @@ for build in "${builds[@]}"; do
   scenario "$build: values the installation changed, set back, x64 report" changed_x64
   scenario "$build: values the installation changed, set back, x86 report" changed_x86
   scenario "$build: files and folders added, to the Recycle Bin" files_to_recycle_bin
+  scenario "$build: files and folders RegShot 1.9.0 lists by name, to the Recycle Bin" files_by_name
   scenario "$build: a folder a program holds stays, and nothing is deleted for good" held_folder
   scenario "$build: a service and programs left running are stopped first" left_running
   scenario "$build: a progress window while a large cleaning works" progress_window
