@@ -182,7 +182,7 @@ void survey_report(std::int64_t first_line, ReportBuild build)
                 read_shot_times(line.text);
         }
         const bool named = build == ReportBuild::x86 || build == ReportBuild::x64;
-        if (key_line && !named && !names_wow64)
+        if (key_line && !named && !names_wow64 && std::strstr(line.text, "6432") != nullptr)
             names_wow64 = holds_word(line.text, "\\WOW6432Node\\");
         if (key_line && report_encoding == ReportEncoding::ansi && std::strchr(line.text, '?') != nullptr)
             script_in_utf16 = true;
