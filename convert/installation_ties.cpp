@@ -3,9 +3,11 @@
 // full 64-bit hashes and are looked up by exact hash.
 #include "convert/installation_ties.h"
 
+#include <cstring>
 #include <string_view>
 
 #include "convert/name_hash.h"
+#include "state/state.h"
 
 namespace {
 
@@ -140,11 +142,55 @@ void note_class(const Names& names_of, std::uint32_t classes)
         note_guid(names_of.name[at + 2]);
 }
 
-// A path into a listed file or folder: each "X:\" starts one, which may
-// go on past spaces.
+// Folders that Windows and other programs make between any two shots:
+// one made there ties nothing.
+constexpr std::u16string_view busy_folders[] = {
+    u"\\Windows\\",
+    u"\\ProgramData\\Microsoft\\",
+    u"\\AppData\\Local\\Microsoft\\",
+    u"\\AppData\\Roaming\\Microsoft\\",
+    u"\\AppData\\LocalLow\\",
+    u"\\AppData\\Local\\Packages\\",
+    u"\\Temp\\",
+    u"\\$Recycle.Bin\\",
+    u"\\System Volume Information\\",
+};
+
+char16_t folder_path[chunk_size + 1];
+
+bool holds(Units text, std::u16string_view part)
+{
+    for (std::size_t at = 0; at + part.size() <= text.size(); ++at) {
+        if (same(Units(text.data() + at, part.size()), part))
+            return true;
+    }
+    return false;
+}
+
+// A folder made on disk between the two shots, where no program but the
+// installation makes folders: it ties even where RegShot scanned no folder.
+bool made_between_shots(Units folder)
+{
+    if (!shot_times_known || folder.size() + 1 > chunk_size || folder.size() <= 3)
+        return false;
+    std::memcpy(folder_path, folder.data(), 2 * folder.size());
+    folder_path[folder.size()] = u'\\';
+    const Units with_separator(folder_path, folder.size() + 1);
+    for (const std::u16string_view busy : busy_folders) {
+        if (holds(with_separator, busy))
+            return false;
+    }
+    folder_path[folder.size()] = u'\0';
+    std::int64_t made = 0;
+    return get_folder_creation(folder_path, made) == FileResult::ok && made >= shot_seconds[0] &&
+           made <= shot_seconds[1];
+}
+
+// A path into a listed file or folder, or into a folder made between the
+// shots: each "X:\" starts one, which may go on past spaces.
 bool names_added_path(Units text)
 {
-    if (added_paths.used == 0)
+    if (added_paths.used == 0 && !shot_times_known)
         return false;
     for (std::size_t start = 0; start + 3 <= text.size(); ++start) {
         const char16_t letter = upper_unit(text[start]);
@@ -155,6 +201,8 @@ bool names_added_path(Units text)
             const bool ends = unit == u'\0' || unit == u'"' || unit == u',' || unit == u';' || unit == u'|';
             if ((ends || unit == u'\\' || unit == u' ') &&
                 added_paths.has(units_hash(text.data() + start, static_cast<std::uint32_t>(end - start))))
+                return true;
+            if (unit == u'\\' && made_between_shots(Units(text.data() + start, end - start)))
                 return true;
             if (ends)
                 break;

@@ -130,6 +130,9 @@ struct FileFacts {
     std::int64_t write_seconds;  // the last write time, in seconds since 1601 (UTC)
 };
 FileResult get_file_facts(const char16_t* path, FileFacts& facts);
+// When the folder was made, in seconds since 1601 (UTC); a file, or a link,
+// is no such folder (failed).
+FileResult get_folder_creation(const char16_t* path, std::int64_t& seconds);
 using FolderListing = std::intptr_t;
 FileResult open_folder_listing(const char16_t* path, FolderListing& listing);
 // The next entry of the folder but "." and "..": its name, zero-terminated,

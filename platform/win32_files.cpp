@@ -131,6 +131,23 @@ FileResult get_file_facts(const char16_t* path, FileFacts& facts)
     return result;
 }
 
+FileResult get_folder_creation(const char16_t* path, std::int64_t& seconds)
+{
+    const Redirection redirection = see_through(in_system_folder(path));
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    const bool found = GetFileAttributesExW(long_name_of(path), GetFileExInfoStandard, &data) != 0;
+    const FileResult result = found ? FileResult::ok : result_of_last_error();
+    restore(redirection);
+    if (!found)
+        return result;
+    if ((data.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != FILE_ATTRIBUTE_DIRECTORY)
+        return FileResult::failed;
+    const auto ticks = static_cast<std::uint64_t>(data.ftCreationTime.dwHighDateTime) << 32 |
+                       data.ftCreationTime.dwLowDateTime;
+    seconds = static_cast<std::int64_t>(ticks / 10000000);
+    return FileResult::ok;
+}
+
 FileResult open_folder_listing(const char16_t* path, FolderListing& listing)
 {
     for (int slot = 0; slot < max_listings; ++slot) {

@@ -149,6 +149,12 @@ TEST(RealReports, KeepsWhatNothingTiesInsideWindowsTrees)
         {"HKLM\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\AppCompatFlags\\Layers\\C:\\Program Files\\7-Zip\\7zFM.exe",
          true},
         {"HKLM\\SOFTWARE\\Microsoft\\Office\\Delivery\\SourceEngine\\Downloads\\96F071321C0420729A1000000000F01F", true},
+        // A folder made between the shots ties; one made before, or where
+        // Windows makes folders all the time, does not.
+        {"HKLM\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\AppCompatFlags\\Layers\\C:\\Fresh\\tool.exe", true},
+        {"HKLM\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\AppCompatFlags\\Layers\\C:\\Old\\tool.exe", false},
+        {"HKLM\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\AppCompatFlags\\Layers\\C:\\Windows\\Fresh\\a.exe",
+         false},
         // Windows' state and the tools that tracked the installation.
         {"HKLM\\SOFTWARE\\Microsoft\\Windows\\Windows Error Reporting\\TermReason\\1376", false},
         {"HKLM\\SOFTWARE\\Microsoft\\Windows Search\\UsnNotifier\\Windows\\CatalogStateInfo", false},
@@ -165,7 +171,8 @@ TEST(RealReports, KeepsWhatNothingTiesInsideWindowsTrees)
         {"HKLM\\SYSTEM\\CurrentControlSet\\Services\\CDPUserSvc_1a2b3c", false},
         {"HKLM\\SYSTEM\\CurrentControlSet\\Control\\Session Manager\\AppCompatCache\\Fern", false},
     };
-    std::string report = "Regshot 1.9.0 x64 ANSI\r\nKeys added: 9\r\n";
+    std::string report =
+        "Regshot 1.9.0 x64 ANSI\r\nDatetime: 2024/4/16 11:04:08  ,  2024/4/16 11:17:11\r\nKeys added: 9\r\n";
     std::string expected = test::script_header;
     for (const Row& row : keys) {
         report += row.key + "\r\n";
@@ -180,7 +187,17 @@ TEST(RealReports, KeepsWhatNothingTiesInsideWindowsTrees)
     report.insert(report.find("\r\n\r\nFolders added"),
                   "\r\nHKLM\\SOFTWARE\\Classes\\Installer\\Products\\96F071321C0420729A1000000000F01F");
     test::Sandbox sandbox;
+    const auto made = [&](const char* folder, const char* when) {
+        fs::create_directories(sandbox.root / "drives" / "C" / folder);
+        const std::string touch = "touch -d '" + std::string(when) + "' '" + (sandbox.root / "drives" / "C" / folder).string() + "'";
+        ASSERT_EQ(std::system(touch.c_str()), 0);
+    };
+    made("Fresh", "2024-04-16 11:10:00Z");
+    made("Old", "2020-01-01 10:00:00Z");
+    made("Windows/Fresh", "2024-04-16 11:10:00Z");
+    setenv("MORVANE_DRIVES_DIR", (sandbox.root / "drives").c_str(), 1);
     const Result result = convert(sandbox, report, sandbox.root / "registry");
+    unsetenv("MORVANE_DRIVES_DIR");
     const std::string& script = result.script;
     // Only the entry lines, in order, without the comments before kept ones.
     std::string entries;
