@@ -21,8 +21,3 @@ bool service_of_installation(const char16_t* name, std::uint32_t length);
 // The text, a key's path, a value's name or its data, names a listed file
 // or folder, or holds a name the installation introduced.
 bool tied_to_installation(const char16_t* text, std::uint32_t length);
-
-// Brace-less GUIDs, from "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}" or
-// Windows Installer's packed form of 32 digits, as 32 upper-case digits in
-// the GUID's own order; false when `text` is neither.
-bool guid_digits(const char16_t* text, std::uint32_t length, char16_t (&digits)[32]);

@@ -7,9 +7,9 @@
 #include "convert/installation_ties.h"
 #include "convert/name_hash.h"
 #include "convert/report_text.h"
+#include "convert/windows_state.h"
 #include "convert/windows_trees.h"
 #include "state/state.h"
-#include "convert/windows_state.h"
 
 namespace {
 
@@ -24,37 +24,6 @@ char upper(char c)
     return c >= 'a' && c <= 'z' ? static_cast<char>(c - ('a' - 'A')) : c;
 }
 
-bool same_text(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (upper(a[i]) != upper(b[i]))
-            return false;
-    }
-    return true;
-}
-
-// When `path` is `key` or lies below it, what stands below it.
-bool strip_key(std::string_view& path, std::string_view key)
-{
-    if (path.size() < key.size() || !same_text(path.substr(0, key.size()), key))
-        return false;
-    if (path.size() == key.size()) {
-        path = {};
-        return true;
-    }
-    if (path[key.size()] != '\\')
-        return false;
-    path.remove_prefix(key.size() + 1);
-    return true;
-}
-
-std::string_view first_name(std::string_view path)
-{
-    return path.substr(0, path.find('\\'));
-}
-
 // Once the table is full, every key counts as lying in a listed hive: that
 // keeps keys rather than deleting a hive's.
 bool hive_listed(std::uint64_t hash)
@@ -66,13 +35,6 @@ bool hive_listed(std::uint64_t hash)
     return listed_hive_count == max_hives;
 }
 
-bool is_control_set(std::string_view name)
-{
-    if (same_text(name, "CurrentControlSet"))
-        return true;
-    return name.size() == 13 && same_text(name.substr(0, 10), "ControlSet") &&
-           name.find_first_not_of("0123456789", 10) == std::string_view::npos;
-}
 
 constexpr std::size_t scope_count = 5;
 const std::span<const StateLocation> scoped_locations[scope_count] = {

@@ -75,36 +75,8 @@ char upper(char c)
     return c >= 'a' && c <= 'z' ? static_cast<char>(c - ('a' - 'A')) : c;
 }
 
-bool same_text(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (upper(a[i]) != upper(b[i]))
-            return false;
-    }
-    return true;
-}
 
-// When `path` is `key` or lies below it, what stands below it.
-bool strip(std::string_view& path, std::string_view key)
-{
-    if (path.size() < key.size() || !same_text(head(path, key.size()), key))
-        return false;
-    if (path.size() == key.size()) {
-        path = {};
-        return true;
-    }
-    if (path[key.size()] != '\\')
-        return false;
-    path.remove_prefix(key.size() + 1);
-    return true;
-}
 
-std::string_view first_name(std::string_view path)
-{
-    return head(path, path.find('\\'));
-}
 
 bool hex_digits(std::string_view text)
 {
@@ -120,7 +92,7 @@ bool listed_below(std::string_view path, const std::string_view* places, std::si
 {
     for (std::size_t i = 0; i < count; ++i) {
         std::string_view rest = path;
-        if (strip(rest, places[i]))
+        if (strip_key(rest, places[i]))
             return true;
     }
     return false;
@@ -142,28 +114,21 @@ Place classes_place(std::string_view path)
 
 Place software_place(std::string_view path)
 {
-    strip(path, "WOW6432Node");
-    if (strip(path, "Classes"))
+    strip_key(path, "WOW6432Node");
+    if (strip_key(path, "Classes"))
         return classes_place(path);
-    if (strip(path, "Sysinternals"))
+    if (strip_key(path, "Sysinternals"))
         return Place::tracking_tool;
-    if (!strip(path, "Microsoft"))
+    if (!strip_key(path, "Microsoft"))
         return Place::outside;
     std::string_view task = path;
-    if (strip(task, "Windows NT\\CurrentVersion\\Schedule\\TaskCache\\Tree") && !task.empty() &&
-        !strip(task, "Microsoft"))
+    if (strip_key(task, "Windows NT\\CurrentVersion\\Schedule\\TaskCache\\Tree") && !task.empty() &&
+        !strip_key(task, "Microsoft"))
         return Place::registration;
     return listed_below(path, below_microsoft, std::size(below_microsoft)) ? Place::registration
                                                                             : Place::windows_tree;
 }
 
-bool is_control_set(std::string_view name)
-{
-    if (same_text(name, "CurrentControlSet"))
-        return true;
-    return name.size() == 13 && same_text(head(name, 10), "ControlSet") &&
-           name.find_first_not_of("0123456789", 10) == std::string_view::npos;
-}
 
 // A per-user service instance is its template's name, '_' and a hex tag.
 bool user_service_instance(std::string_view name)
@@ -190,11 +155,11 @@ Place service_place(std::string_view name)
 Place system_place(std::string_view path)
 {
     const std::string_view set = first_name(path);
-    if (!is_control_set(set) || !strip(path, set))
+    if (!is_control_set(set) || !strip_key(path, set))
         return Place::windows_tree;
     if (listed_below(path, below_control_set, std::size(below_control_set)))
         return Place::registration;
-    if (strip(path, "Services") && !path.empty())
+    if (strip_key(path, "Services") && !path.empty())
         return service_place(first_name(path));
     return Place::windows_tree;
 }
@@ -204,21 +169,59 @@ Place system_place(std::string_view path)
 Place place_of(bool under_users, std::string_view path)
 {
     if (!under_users) {
-        if (strip(path, "SOFTWARE"))
+        if (strip_key(path, "SOFTWARE"))
             return software_place(path);
-        if (strip(path, "SYSTEM"))
+        if (strip_key(path, "SYSTEM"))
             return system_place(path);
         return Place::outside;
     }
     const std::string_view hive = first_name(path);
-    strip(path, hive);
+    strip_key(path, hive);
     constexpr std::string_view classes_suffix = "_Classes";
     if (hive.size() > classes_suffix.size() &&
         same_text(tail_from(hive, hive.size() - classes_suffix.size()), classes_suffix))
         return classes_place(path);
     if (path.empty())
         return Place::outside;
-    if (strip(path, "Software"))
+    if (strip_key(path, "Software"))
         return software_place(path);
-    return strip(path, "Environment") ? Place::registration : Place::windows_tree;
+    return strip_key(path, "Environment") ? Place::registration : Place::windows_tree;
+}
+
+bool same_text(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (upper(a[i]) != upper(b[i]))
+            return false;
+    }
+    return true;
+}
+
+bool strip_key(std::string_view& path, std::string_view key)
+{
+    if (path.size() < key.size() || !same_text(head(path, key.size()), key))
+        return false;
+    if (path.size() == key.size()) {
+        path = {};
+        return true;
+    }
+    if (path[key.size()] != '\\')
+        return false;
+    path.remove_prefix(key.size() + 1);
+    return true;
+}
+
+std::string_view first_name(std::string_view path)
+{
+    return head(path, path.find('\\'));
+}
+
+bool is_control_set(std::string_view name)
+{
+    if (same_text(name, "CurrentControlSet"))
+        return true;
+    return name.size() == 13 && same_text(head(name, 10), "ControlSet") &&
+           name.find_first_not_of("0123456789", 10) == std::string_view::npos;
 }

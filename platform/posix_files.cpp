@@ -95,15 +95,13 @@ FileResult get_file_facts(const char16_t* path, FileFacts& facts)
 // set that time, which Linux keeps for every file system.
 FileResult get_folder_creation(const char16_t* path, std::int64_t& seconds)
 {
-    char native[PATH_MAX];
-    struct stat info;
-    if (!native_path(path, native))
+    FileFacts facts{};
+    const FileResult result = get_file_facts(path, facts);
+    if (result != FileResult::ok)
+        return result;
+    if (!facts.folder || facts.reparse_point)
         return FileResult::failed;
-    if (lstat(native, &info) != 0)
-        return result_of_errno();
-    if (!S_ISDIR(info.st_mode))
-        return FileResult::failed;
-    seconds = static_cast<std::int64_t>(info.st_mtime) + seconds_before_1970;
+    seconds = facts.write_seconds;
     return FileResult::ok;
 }
 
