@@ -236,6 +236,11 @@ TEST(MainFlow, StartsTheRegistryEditorOfTheReportsView)
         EXPECT_EQ(run.started,
                   c.editor + std::string("/regedit.exe|-s|") + sandbox.temp.string() + "/<private>\\morvane.reg|\n")
             << c.first_line;
+        // RegShot's title without a build: the question says which view was taken.
+        EXPECT_EQ(run.output.find("The report does not name the RegShot build that wrote it: its keys are taken as "
+                                  "32-bit programs see them.\n") != std::string::npos,
+                  std::string(c.first_line).starts_with("Regshot 1.8.2"))
+            << c.first_line;
     }
 }
 
