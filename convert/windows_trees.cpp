@@ -1,6 +1,7 @@
-// Windows' own trees: Microsoft's keys under SOFTWARE and a user's
-// Software, SYSTEM but a service of the installation's own, the classes'
-// Local Settings and Store-app entries, and a user's hive outside Software.
+// Windows' own trees: Microsoft's keys under SOFTWARE (Policies\Microsoft
+// too) and a user's Software, SYSTEM but a service of the installation's
+// own, the classes' Local Settings and Store-app entries, and a user's hive
+// outside Software.
 // The places where installers register are drawn from Microsoft's
 // documentation of each: uninstall entries, application paths, autostart
 // keys, shared DLL counters, Windows Installer's records, approved shell
@@ -119,6 +120,9 @@ Place software_place(std::string_view path)
         return classes_place(path);
     if (strip_key(path, "Sysinternals"))
         return Place::tracking_tool;
+    // Group Policy's settings are Microsoft's too, and no installer's.
+    if (strip_key(path, "Policies\\Microsoft"))
+        return Place::windows_tree;
     if (!strip_key(path, "Microsoft"))
         return Place::outside;
     std::string_view task = path;

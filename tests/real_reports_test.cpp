@@ -163,6 +163,7 @@ TEST(RealReports, KeepsWhatNothingTiesInsideWindowsTrees)
          false},
         {"HKLM\\SOFTWARE\\Microsoft\\Wbem\\Tracing\\Providers\\CIMWin32 @ root/CIMV2", false},
         {"HKLM\\SOFTWARE\\Microsoft\\EdgeUpdate\\LastStartedAU", false},
+        {"HKLM\\SOFTWARE\\Policies\\Microsoft\\Windows Defender\\Policy Manager", false},
         {user + "\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\.hivu", false},
         {user + "\\Software\\Sysinternals\\Process Monitor", false},
         {user + "\\SessionInformation\\AppCount", false},
