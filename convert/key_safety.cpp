@@ -65,12 +65,12 @@ void scope_names(bool under_users, std::string_view path, ScopedNames& names)
     if (!under_users) {
         at(StateScope::machine)[0] = path;
         name_below_software(path, "SOFTWARE", at(StateScope::machine_software));
-        if (strip_key(path, "SYSTEM") && is_control_set(first_name(path)) && strip_key(path, first_name(path)))
-            at(StateScope::control_set)[0] = path;
+        if (strip_key(path, "SYSTEM") && is_control_set(first_name(path)))
+            at(StateScope::control_set)[0] = below_first_name(path);
         return;
     }
     const std::string_view hive = first_name(path);
-    strip_key(path, hive);
+    path = below_first_name(path);
     constexpr std::string_view classes_suffix = "_Classes";
     if (hive.size() > classes_suffix.size() &&
         same_text(hive.substr(hive.size() - classes_suffix.size()), classes_suffix)) {

@@ -159,8 +159,9 @@ Place service_place(std::string_view name)
 Place system_place(std::string_view path)
 {
     const std::string_view set = first_name(path);
-    if (!is_control_set(set) || !strip_key(path, set))
+    if (!is_control_set(set))
         return Place::windows_tree;
+    path = below_first_name(path);
     if (listed_below(path, below_control_set, std::size(below_control_set)))
         return Place::registration;
     if (strip_key(path, "Services") && !path.empty())
@@ -180,7 +181,7 @@ Place place_of(bool under_users, std::string_view path)
         return Place::outside;
     }
     const std::string_view hive = first_name(path);
-    strip_key(path, hive);
+    path = below_first_name(path);
     constexpr std::string_view classes_suffix = "_Classes";
     if (hive.size() > classes_suffix.size() &&
         same_text(tail_from(hive, hive.size() - classes_suffix.size()), classes_suffix))
@@ -205,7 +206,9 @@ bool same_text(std::string_view a, std::string_view b)
 
 bool strip_key(std::string_view& path, std::string_view key)
 {
-    if (path.size() < key.size() || !same_text(head(path, key.size()), key))
+    // Most keys differ from the one asked for in their first letter.
+    if (path.size() < key.size() || (!key.empty() && upper(path[0]) != upper(key[0])) ||
+        !same_text(head(path, key.size()), key))
         return false;
     if (path.size() == key.size()) {
         path = {};
@@ -220,6 +223,12 @@ bool strip_key(std::string_view& path, std::string_view key)
 std::string_view first_name(std::string_view path)
 {
     return head(path, path.find('\\'));
+}
+
+std::string_view below_first_name(std::string_view path)
+{
+    const std::size_t slash = path.find('\\');
+    return slash == std::string_view::npos ? std::string_view{} : tail_from(path, slash + 1);
 }
 
 bool is_control_set(std::string_view name)

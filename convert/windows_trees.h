@@ -22,5 +22,7 @@ bool same_text(std::string_view a, std::string_view b);
 // When `path` is `key` or lies below it: what stands below it.
 bool strip_key(std::string_view& path, std::string_view key);
 std::string_view first_name(std::string_view path);
+// What stands below the path's first name.
+std::string_view below_first_name(std::string_view path);
 // CurrentControlSet, or ControlSet and three digits.
 bool is_control_set(std::string_view name);
