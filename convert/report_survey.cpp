@@ -170,6 +170,7 @@ void survey_report(std::int64_t first_line, ReportBuild build)
     set_file_position(input_file, first_line);
     line_continues = false;
     script_in_utf16 = report_encoding == ReportEncoding::utf16le;
+    const bool named = build == ReportBuild::x86 || build == ReportBuild::x64;
     Reading reading = Reading::header;
     ReportLine line;
     while (read_report_line(line)) {
@@ -181,7 +182,6 @@ void survey_report(std::int64_t first_line, ReportBuild build)
             else if (reading == Reading::header)
                 read_shot_times(line.text);
         }
-        const bool named = build == ReportBuild::x86 || build == ReportBuild::x64;
         if (key_line && !named && !names_wow64 && std::strstr(line.text, "6432") != nullptr)
             names_wow64 = holds_word(line.text, "\\WOW6432Node\\");
         if (key_line && report_encoding == ReportEncoding::ansi && std::strchr(line.text, '?') != nullptr)
@@ -191,7 +191,7 @@ void survey_report(std::int64_t first_line, ReportBuild build)
         else if (reading == Reading::files && !key_line)
             note_path(line);
     }
-    if (build == ReportBuild::unknown || build == ReportBuild::unnamed)
+    if (!named)
         report_from_x64 = names_wow64;
     report_view_guessed = build == ReportBuild::unnamed && !names_wow64;
     set_file_position(input_file, first_line);

@@ -6,7 +6,6 @@
 #include "convert/regshot_data.h"
 #include "convert/value_text.h"
 #include "state/state.h"
-#include "text/utf16.h"
 
 namespace {
 
@@ -97,13 +96,7 @@ std::uint32_t units_of(const ReportLine& line, char16_t* units)
         std::memcpy(units, line.units, 2 * std::size_t{line.characters});
         return line.characters;
     }
-    auto* bytes = reinterpret_cast<char*>(units);
-    if (report_encoding == ReportEncoding::ansi)
-        return ansi_to_utf16le(line.text, line.bytes, bytes, 2 * chunk_size) / 2;
-    const char* next = line.text;
-    const char* const end = line.text + line.bytes;
-    const std::uint32_t written = utf8_to_utf16(next, end, bytes, 2 * chunk_size);
-    return next == end ? written / 2 : 0;
+    return units_of_text({line.text, line.bytes}, units, chunk_size);
 }
 
 Resolution resolve_value_line(RegistryRoot root, const char16_t* units, std::uint32_t path, std::uint32_t length,
