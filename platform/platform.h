@@ -197,10 +197,16 @@ void delete_registry_key(RegistryRoot root, const char16_t* path, RegistryView v
 
 // Services, through the service manager, by their names in UTF-16
 // (zero-terminated). A running service is one that is not stopped.
-enum class ServiceResult : std::uint8_t { ok, absent, denied, failed, dependants_run };
+// `marked`: the service manager only marked the service for deletion, as it
+// does while anything holds a handle to it; it goes at the next restart.
+enum class ServiceResult : std::uint8_t { ok, absent, denied, failed, dependants_run, marked };
+// Drivers and Windows' per-user service instances are never stopped or
+// removed through the service manager.
+enum class ServiceKind : std::uint8_t { program, driver, user_instance };
 struct ServiceFacts {
     bool running;
     std::uint32_t process_id;  // 0 when it has none
+    ServiceKind kind;
 };
 // Takes a list of the services that run in processes of their own or share
 // one (not drivers); returns their count, 0 on failure.
@@ -215,7 +221,8 @@ ServiceResult query_service(const char16_t* name, ServiceFacts& facts);
 // stopped already; dependants_run while a running service depends on it.
 ServiceResult request_service_stop(const char16_t* name);
 // Removes the service from the service manager, at once when it is
-// stopped.
+// stopped and nothing holds it; `marked` when the service manager still
+// knows it afterwards.
 ServiceResult delete_service(const char16_t* name);
 
 // Running processes, by a list taken at once; the program's own is left out.
@@ -234,8 +241,10 @@ struct ProcessFacts {
 bool process_at(std::uint32_t index, ProcessFacts& facts, char16_t* name, std::uint32_t name_capacity, char16_t* path,
                 std::uint32_t path_capacity);
 // Asks the process to close as Windows asks programs at log-off, when it
-// still runs the program `path`: each of its windows is asked whether it
-// may end, told that it ends, and closed.
+// still runs the program `path`: each of its top-level windows is asked
+// whether it may end; only when every one agreed in time are they told
+// that the session ends, and closed. Otherwise those that agreed are told
+// that it goes on.
 void ask_process_to_close(std::uint32_t id, const char16_t* path);
 // True when no process of that id runs the program `path` any more.
 bool process_ended(std::uint32_t id, const char16_t* path);

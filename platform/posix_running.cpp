@@ -1,7 +1,8 @@
 // The native stand-in's services and processes: a file for each service in
 // MORVANE_SERVICES_DIR, named by the service, that holds its state
 // ("running", "stopped", "hangs" for one that never stops, "denied" for one
-// the service manager will not stop), its command line, its process id and
+// the service manager will not stop, "held" for one whose deletion is only
+// marked, "driver", or "instance" of a per-user service), its command line, its process id and
 // the services it depends on; and a file for each process in
 // MORVANE_PROCESSES_DIR, named by its id, that holds its program's path and
 // how it answers ("closes", "refuses" to close, or "sealed": it cannot be
@@ -44,6 +45,16 @@ std::uint32_t process_count;
 std::uint32_t number(const char* text)
 {
     return static_cast<std::uint32_t>(std::strtoul(text, nullptr, 10));
+}
+
+ServiceFacts facts_of(const Fields& fields)
+{
+    const char* line = fields.lines[state];
+    const ServiceKind kind = std::strcmp(line, "driver") == 0     ? ServiceKind::driver
+                             : std::strcmp(line, "instance") == 0 ? ServiceKind::user_instance
+                                                                  : ServiceKind::program;
+    return {std::strcmp(line, "stopped") != 0 && std::strcmp(line, "marked") != 0, number(fields.lines[process_id]),
+            kind};
 }
 
 bool entry_path(const char* variable, const char* name, char (&path)[4096])
@@ -185,7 +196,7 @@ bool service_at(std::uint32_t index, char16_t* name, std::uint32_t name_capacity
     Fields fields;
     if (index >= service_count || !read_fields("MORVANE_SERVICES_DIR", service_names[index], fields))
         return false;
-    facts = {std::strcmp(fields.lines[state], "stopped") != 0, number(fields.lines[process_id])};
+    facts = facts_of(fields);
     return to_units(service_names[index], name, name_capacity) &&
            to_units(fields.lines[command], program, program_capacity);
 }
@@ -196,7 +207,7 @@ ServiceResult query_service(const char16_t* name, ServiceFacts& facts)
     Fields fields;
     if (!service_file(name, file) || !read_fields("MORVANE_SERVICES_DIR", file, fields))
         return ServiceResult::absent;
-    facts = {std::strcmp(fields.lines[state], "stopped") != 0, number(fields.lines[process_id])};
+    facts = facts_of(fields);
     return ServiceResult::ok;
 }
 
@@ -206,7 +217,7 @@ ServiceResult request_service_stop(const char16_t* name)
     Fields fields;
     if (!service_file(name, file) || !read_fields("MORVANE_SERVICES_DIR", file, fields))
         return ServiceResult::absent;
-    if (std::strcmp(fields.lines[state], "stopped") == 0)
+    if (!facts_of(fields).running)
         return ServiceResult::ok;
     if (std::strcmp(fields.lines[state], "denied") == 0)
         return ServiceResult::denied;
@@ -216,7 +227,7 @@ ServiceResult request_service_stop(const char16_t* name)
     for (std::uint32_t i = 0; i < service_count; ++i) {
         Fields other;
         if (strcasecmp(service_names[i], file) == 0 || !read_fields("MORVANE_SERVICES_DIR", service_names[i], other) ||
-            std::strcmp(other.lines[state], "stopped") == 0)
+            !facts_of(other).running)
             continue;
         shared = shared || std::strcmp(other.lines[process_id], fields.lines[process_id]) == 0;
         for (char* word = std::strtok(other.lines[depends], " "); word != nullptr; word = std::strtok(nullptr, " ")) {
@@ -224,8 +235,8 @@ ServiceResult request_service_stop(const char16_t* name)
                 return ServiceResult::dependants_run;
         }
     }
-    if (std::strcmp(fields.lines[state], "running") == 0) {
-        write_state(file, fields, "stopped");
+    if (std::strcmp(fields.lines[state], "running") == 0 || std::strcmp(fields.lines[state], "held") == 0) {
+        write_state(file, fields, std::strcmp(fields.lines[state], "held") == 0 ? "marked" : "stopped");
         if (!shared)
             end_process_file(number(fields.lines[process_id]));
     }
@@ -236,8 +247,12 @@ ServiceResult delete_service(const char16_t* name)
 {
     char file[256];
     char path[4096];
-    if (!service_file(name, file) || !entry_path("MORVANE_SERVICES_DIR", file, path))
+    Fields fields;
+    if (!service_file(name, file) || !entry_path("MORVANE_SERVICES_DIR", file, path) ||
+        !read_fields("MORVANE_SERVICES_DIR", file, fields))
         return ServiceResult::absent;
+    if (std::strcmp(fields.lines[state], "marked") == 0)
+        return ServiceResult::marked;
     return unlink(path) == 0 ? ServiceResult::ok : ServiceResult::failed;
 }
 

@@ -15,6 +15,11 @@ SC_HANDLE manager;
 alignas(8) BYTE service_list[256 * 1024];
 DWORD service_count;
 alignas(8) BYTE service_config[8192];
+alignas(8) BYTE template_config[8192];
+
+// Not in every SDK's headers.
+constexpr DWORD user_service_type = 0x40;
+constexpr DWORD user_instance_type = 0x80;
 
 struct Process {
     DWORD id;
@@ -49,6 +54,42 @@ SC_HANDLE open_service(const char16_t* name, DWORD access)
 {
     SC_HANDLE scm = service_manager();
     return scm == nullptr ? nullptr : OpenServiceW(scm, reinterpret_cast<const WCHAR*>(name), access);
+}
+
+bool is_hex_digit(WCHAR unit)
+{
+    return (unit >= L'0' && unit <= L'9') || (unit >= L'a' && unit <= L'f') || (unit >= L'A' && unit <= L'F');
+}
+
+// Windows names a per-user instance `<template>_<hex>`; older builds do not
+// flag the instance itself, only its template.
+bool template_is_per_user(const WCHAR* name)
+{
+    const int length = lstrlenW(name);
+    int cut = length;
+    while (cut > 0 && is_hex_digit(name[cut - 1]))
+        --cut;
+    if (cut == length || cut < 2 || name[cut - 1] != L'_' || cut > 256)
+        return false;
+    WCHAR template_name[257];
+    lstrcpynW(template_name, name, cut);
+    SC_HANDLE scm = service_manager();
+    SC_HANDLE handle = scm == nullptr ? nullptr : OpenServiceW(scm, template_name, SERVICE_QUERY_CONFIG);
+    DWORD needed = 0;
+    auto* config = reinterpret_cast<QUERY_SERVICE_CONFIGW*>(template_config);
+    const bool read = handle != nullptr && QueryServiceConfigW(handle, config, sizeof template_config, &needed);
+    if (handle != nullptr)
+        CloseServiceHandle(handle);
+    return read && (config->dwServiceType & user_service_type) != 0;
+}
+
+ServiceKind kind_of(const WCHAR* name, DWORD type)
+{
+    if ((type & (SERVICE_KERNEL_DRIVER | SERVICE_FILE_SYSTEM_DRIVER)) != 0)
+        return ServiceKind::driver;
+    if ((type & user_instance_type) != 0 || template_is_per_user(name))
+        return ServiceKind::user_instance;
+    return ServiceKind::program;
 }
 
 bool copy_text(const WCHAR* text, char16_t* into, std::uint32_t capacity)
@@ -113,6 +154,7 @@ bool service_at(std::uint32_t index, char16_t* name, std::uint32_t name_capacity
     const auto& service = reinterpret_cast<const ENUM_SERVICE_STATUS_PROCESSW*>(service_list)[index];
     facts.running = service.ServiceStatusProcess.dwCurrentState != SERVICE_STOPPED;
     facts.process_id = service.ServiceStatusProcess.dwProcessId;
+    facts.kind = kind_of(service.lpServiceName, service.ServiceStatusProcess.dwServiceType);
     if (!copy_text(service.lpServiceName, name, name_capacity))
         return false;
     SC_HANDLE handle = open_service(name, SERVICE_QUERY_CONFIG);
@@ -139,6 +181,7 @@ ServiceResult query_service(const char16_t* name, ServiceFacts& facts)
         return result_of(error);
     facts.running = status.dwCurrentState != SERVICE_STOPPED;
     facts.process_id = status.dwProcessId;
+    facts.kind = kind_of(reinterpret_cast<const WCHAR*>(name), status.dwServiceType);
     return ServiceResult::ok;
 }
 
@@ -164,10 +207,19 @@ ServiceResult delete_service(const char16_t* name)
     SC_HANDLE handle = open_service(name, DELETE);
     if (handle == nullptr)
         return result_of(GetLastError());
-    const bool deleted = DeleteService(handle) || GetLastError() == ERROR_SERVICE_MARKED_FOR_DELETE;
+    const bool deleted = DeleteService(handle) != 0;
     const DWORD error = GetLastError();
     CloseServiceHandle(handle);
-    return deleted ? ServiceResult::ok : result_of(error);
+    if (!deleted && error != ERROR_SERVICE_MARKED_FOR_DELETE)
+        return result_of(error);
+    // While anything else holds a handle to it (the services console, a
+    // monitoring agent), the service manager keeps it until the restart.
+    handle = open_service(name, SERVICE_QUERY_STATUS);
+    const DWORD opened_error = GetLastError();
+    if (handle != nullptr)
+        CloseServiceHandle(handle);
+    return handle != nullptr || opened_error == ERROR_SERVICE_MARKED_FOR_DELETE ? ServiceResult::marked
+                                                                                : ServiceResult::ok;
 }
 
 std::uint32_t list_processes()
@@ -207,8 +259,11 @@ bool process_at(std::uint32_t index, ProcessFacts& facts, char16_t* name, std::u
     return true;
 }
 
-// As at log-off: every window is asked first, and only when none refuses
-// are they told that the session ends, and closed.
+// As the Restart Manager's guidelines have it: every top-level window is
+// asked first, and a window that does not answer in time (it may be showing
+// "Save changes?" to a user not at the keyboard) refuses. Message-only
+// windows are left alone: Windows never asks them at log-off, and closing
+// one (COM's among them) breaks a program that then runs on.
 void ask_process_to_close(std::uint32_t id, const char16_t* path)
 {
     // The id may have gone to another program since the list was taken.
@@ -222,21 +277,21 @@ void ask_process_to_close(std::uint32_t id, const char16_t* path)
     windows.id = id;
     windows.count = 0;
     EnumWindows(take_window, reinterpret_cast<LPARAM>(&windows));
-    for (HWND window = FindWindowExW(HWND_MESSAGE, nullptr, nullptr, nullptr); window != nullptr;
-         window = FindWindowExW(HWND_MESSAGE, window, nullptr, nullptr))
-        take_if_owned(window, windows);
-    for (int i = 0; i < windows.count; ++i) {
-        DWORD_PTR agreed = 0;
-        if (SendMessageTimeoutW(windows.found[i], WM_QUERYENDSESSION, 0, ENDSESSION_CLOSEAPP, SMTO_ABORTIFHUNG,
-                                answer_timeout_ms, &agreed) != 0 &&
-            agreed == 0)
-            return;
+    int agreed = 0;
+    for (; agreed < windows.count; ++agreed) {
+        DWORD_PTR answer = 0;
+        if (SendMessageTimeoutW(windows.found[agreed], WM_QUERYENDSESSION, 0, ENDSESSION_CLOSEAPP,
+                                SMTO_ABORTIFHUNG, answer_timeout_ms, &answer) == 0 ||
+            answer == 0)
+            break;
     }
-    for (int i = 0; i < windows.count; ++i) {
+    const bool all = agreed == windows.count;
+    for (int i = 0; i < agreed; ++i) {
         DWORD_PTR ignored = 0;
-        SendMessageTimeoutW(windows.found[i], WM_ENDSESSION, TRUE, ENDSESSION_CLOSEAPP, SMTO_ABORTIFHUNG,
-                            answer_timeout_ms, &ignored);
-        PostMessageW(windows.found[i], WM_CLOSE, 0, 0);
+        SendMessageTimeoutW(windows.found[i], WM_ENDSESSION, all ? TRUE : FALSE, ENDSESSION_CLOSEAPP,
+                            SMTO_ABORTIFHUNG, answer_timeout_ms, &ignored);
+        if (all)
+            PostMessageW(windows.found[i], WM_CLOSE, 0, 0);
     }
 }
 

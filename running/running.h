@@ -18,5 +18,6 @@ void hold_running_programs();
 void append_running_result(char* text, std::size_t size);
 // After the backup's note: what restoring a removed service does.
 void append_service_note(char* text, std::size_t size);
-// Something of the installation still runs.
-bool anything_still_running();
+// Something of the installation still runs, or goes only when Windows
+// restarts: a service the service manager kept marked, or a driver.
+bool restart_finishes_running();

@@ -57,14 +57,15 @@ Item* known_service(const char16_t* service, std::uint32_t length)
 
 bool add_item(const Item& item, bool announced_only)
 {
-    if (item_count == max_items || (announced_only && !was_announced(item)))
+    if (item_count == max_items || (announced_only && item.fate == Fate::found && !was_announced(item)))
         return false;
     items[item_count++] = item;
     return true;
 }
 
 // A service whose own key the script deletes; one the service manager
-// does not know has nothing left to stop.
+// does not know has nothing left to stop. A driver is left to its key's
+// deletion, and a per-user instance is Windows' own.
 void add_listed_service(const char16_t* service, std::uint32_t length, bool announced_only)
 {
     if (length >= item_name_size || known_service(service, length) != nullptr)
@@ -72,12 +73,13 @@ void add_listed_service(const char16_t* service, std::uint32_t length, bool anno
     std::memcpy(name, service, 2 * std::size_t{length});
     name[length] = u'\0';
     ServiceFacts facts{};
-    if (query_service(name, facts) != ServiceResult::ok)
+    if (query_service(name, facts) != ServiceResult::ok || facts.kind == ServiceKind::user_instance)
         return;
     Item item{};
     item.service = true;
     item.key_listed = true;
     item.running = facts.running;
+    item.fate = facts.kind == ServiceKind::driver ? Fate::driver : Fate::found;
     item.process_id = facts.process_id;
     std::memcpy(item.name, name, sizeof name);
     add_item(item, announced_only);
@@ -106,6 +108,7 @@ void find_program_services(bool announced_only)
     for (std::uint32_t i = 0; i < count; ++i) {
         ServiceFacts facts{};
         if (!service_at(i, name, item_name_size, program, std::size(program), facts) || !facts.running ||
+            facts.kind != ServiceKind::program ||
             known_service(name, length_of(name)) != nullptr || !listed_service_program(program))
             continue;
         Item item{};
@@ -153,7 +156,7 @@ void find_programs(bool announced_only)
         item.path_length = length;
         item.fate = facts.opened ? Fate::found : Fate::unopened;
         // Whose program it runs is not known: it is named, never stopped.
-        add_item(item, announced_only && facts.opened);
+        add_item(item, announced_only);
     }
 }
 

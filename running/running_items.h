@@ -9,6 +9,8 @@ enum class Fate : std::uint8_t {
     removed,      // a service, stopped and removed from the service manager
     stopped,      // a service whose registration is not the script's to remove
     not_removed,  // a service stopped, that the service manager kept
+    marked,       // a service stopped, that the service manager removes at the restart
+    driver,       // the installation's driver: its key goes, and Windows loads it until the restart
     closed,       // a program, when asked
     ended,        // a program, with the user's leave
     kept,         // a program that did not close, left running by the user

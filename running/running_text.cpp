@@ -58,6 +58,19 @@ std::uint32_t count_of(bool service, Fate fate, Fate other)
     return count;
 }
 
+// Services that the service manager lets go only at the next restart, with
+// their names.
+void append_restart_services(char* text, std::size_t size, Fate fate, const char* heading)
+{
+    const std::uint32_t count = count_of(true, fate, fate);
+    if (count == 0)
+        return;
+    char names[running_names_size];
+    running_names(names, fate, count);
+    const std::size_t used = std::strlen(text);
+    std::snprintf(text + used, size - used, "%s: %u\n%s", heading, count, names);
+}
+
 }  // namespace
 
 void running_names(char (&text)[running_names_size], Fate fate, std::uint32_t count)
@@ -66,12 +79,12 @@ void running_names(char (&text)[running_names_size], Fate fate, std::uint32_t co
     std::uint32_t shown = 0;
     for (std::uint32_t i = 0; i < item_count && shown < running_names_shown; ++i) {
         const Item& item = items[i];
-        if (fate == Fate::found ? item.fate != fate : !still_running(item.fate))
+        if (fate == Fate::kept ? !still_running(item.fate) : item.fate != fate)
             continue;
         append_name(text, sizeof text, item.path_length > 0 ? item.path : item.name);
         const std::size_t used = std::strlen(text);
-        std::snprintf(text + used, sizeof text - used, "%s%s\n", fate == Fate::found ? "" : ": ",
-                      fate == Fate::found ? "" : reason_for(item.fate));
+        std::snprintf(text + used, sizeof text - used, "%s%s\n", fate == Fate::kept ? ": " : "",
+                      fate == Fate::kept ? reason_for(item.fate) : "");
         ++shown;
     }
     if (count > shown) {
@@ -135,6 +148,8 @@ void append_running_result(char* text, std::size_t size)
     used = std::strlen(text);
     if (const std::uint32_t stopped = count_of(true, Fate::stopped, Fate::not_removed))
         std::snprintf(text + used, size - used, "Services stopped, still registered: %u\n", stopped);
+    append_restart_services(text, size, Fate::marked, "Services stopped, removed when Windows restarts");
+    append_restart_services(text, size, Fate::driver, "Drivers whose keys are deleted, loaded until Windows restarts");
     used = std::strlen(text);
     if (item_count > services)
         std::snprintf(text + used, size - used, "%sPrograms closed: %u\n", services > 0 ? "" : "\n",
@@ -152,16 +167,22 @@ void append_running_result(char* text, std::size_t size)
 
 void append_service_note(char* text, std::size_t size)
 {
-    if (count_of(true, Fate::removed, Fate::removed) == 0 || backup_path[0] == '\0' || backup_empty)
+    if (count_of(true, Fate::removed, Fate::marked) == 0 || backup_path[0] == '\0' || backup_empty)
         return;
-    const std::size_t used = std::strlen(text);
+    std::size_t used = std::strlen(text);
     std::snprintf(text + used, size - used, "\nA service restored from the backup runs again after a restart.");
+    used = std::strlen(text);
+    if (count_of(true, Fate::marked, Fate::marked) > 0)
+        std::snprintf(text + used, size - used,
+                      " Restore it only after Windows has restarted: until then the service manager deletes a "
+                      "restored service's key.");
 }
 
-bool anything_still_running()
+bool restart_finishes_running()
 {
     for (std::uint32_t i = 0; i < item_count; ++i) {
-        if (still_running(items[i].fate))
+        const Fate fate = items[i].fate;
+        if (still_running(fate) || fate == Fate::marked || (fate == Fate::driver && items[i].running))
             return true;
     }
     return false;

@@ -52,8 +52,15 @@ Fate stop_service(const Item& item)
         return Fate::late;
     if (!item.key_listed)
         return Fate::stopped;
-    const ServiceResult removed = delete_service(item.name);
-    return removed == ServiceResult::ok || removed == ServiceResult::absent ? Fate::removed : Fate::not_removed;
+    switch (delete_service(item.name)) {
+    case ServiceResult::ok:
+    case ServiceResult::absent:
+        return Fate::removed;
+    case ServiceResult::marked:
+        return Fate::marked;
+    default:
+        return Fate::not_removed;
+    }
 }
 
 // A service that others depend on stops once they have: each pass stops

@@ -53,7 +53,9 @@ TEST(Running, OnlyAServicesOwnKeyNamesIt)
 
 // An installation's services (by the keys the report lists, or by their
 // programs) and programs, beside the system's own and another program of
-// the same name. The user comments one service out after the question,
+// the same name; one service that something holds, so that it goes only at
+// the restart, a driver and a per-user instance, which are never stopped.
+// The user comments one service out after the question,
 // and is asked whether to end the program that does not close: No after
 // the x64 report, Yes after the x86 one.
 TEST(Running, StopsWhatTheReviewedEntriesLeadTo)
@@ -67,7 +69,10 @@ TEST(Running, StopsWhatTheReviewedEntriesLeadTo)
                                            "CurrentControlSet\\Services\\FernGone",
                                            "CurrentControlSet\\Services\\FernEdited",
                                            "CurrentControlSet\\Services\\iphlpsvc",
-                                           "ControlSet1\\Services\\FernOdd"};
+                                           "ControlSet1\\Services\\FernOdd",
+                                           "CurrentControlSet\\Services\\FernHeld",
+                                           "CurrentControlSet\\Services\\FernDrv",
+                                           "CurrentControlSet\\Services\\FernUser"};
     // State, command line, process id and dependencies.
     const std::vector<std::pair<std::string, std::string>> services = {
         {"FernSvc", "running\n\"C:\\Program Files\\Fern\\fernsvc.exe\"\n501\n"},
@@ -80,6 +85,9 @@ TEST(Running, StopsWhatTheReviewedEntriesLeadTo)
         {"FernOdd", "running\nC:\\Other\\odd.exe\n506\n"},
         {"FernAgent", "running\nC:\\Program Files\\Fern\\agent.exe -run\n505\n"},
         {"Spooler", "running\nC:\\Windows\\System32\\spoolsv.exe\n906\n"},
+        {"FernHeld", "held\nC:\\Other\\held.exe\n507\n"},
+        {"FernDrv", "driver\n\\SystemRoot\\System32\\drivers\\ferndrv.sys\n0\n"},
+        {"FernUser", "instance\nC:\\Windows\\System32\\svchost.exe -k UnistackSvcGroup\n900\n"},
     };
     // Program and answer.
     const std::vector<std::pair<int, std::string>> processes = {
@@ -89,6 +97,7 @@ TEST(Running, StopsWhatTheReviewedEntriesLeadTo)
         {504, "C:\\Other\\edited.exe\nrefuses"},
         {505, "C:\\Program Files\\Fern\\agent.exe\nrefuses"},
         {506, "C:\\Other\\odd.exe\nrefuses"},
+        {507, "C:\\Other\\held.exe\nrefuses"},
         {601, "C:\\Program Files\\Fern\\tray.exe\ncloses"},
         {602, "C:\\PROGRAM FILES\\FERN\\TRAY.EXE\ncloses"},
         {603, "C:\\Program Files\\Fern\\stubborn.exe\nrefuses"},
@@ -188,26 +197,31 @@ TEST(Running, StopsWhatTheReviewedEntriesLeadTo)
         for (const std::string& entry : sorted)
             remaining += entry + " ";
         EXPECT_EQ(remaining, std::string("503 504 506 ") + (x64 ? "603 " : "") + "604 605 " + (x64 ? "606 " : "607 ") +
-                                 "900 906 FernAgent:stopped FernEdited:running FernHang:hangs FernHelper:running "
-                                 "FernOdd:running Spooler:running iphlpsvc:running ")
+                                 "900 906 FernAgent:stopped FernDrv:driver FernEdited:running FernHang:hangs FernHeld:marked "
+                                 "FernHelper:running FernOdd:running FernUser:instance Spooler:running "
+                                 "iphlpsvc:running ")
             << title;
         const std::string& output = outcome.output;
         EXPECT_EQ(output.substr(0, output.find(test::caption)),
-                  "4 program(s) and 6 service(s) of the installation are running: they are stopped first.\n"
-                  "FernSvc, FernBase, FernDep, FernHang and 6 more\n");
+                  "4 program(s) and 7 service(s) of the installation are running: they are stopped first.\n"
+                  "FernSvc, FernBase, FernDep, FernHang and 7 more\n");
         EXPECT_NE(output.find(test::caption + "These programs of the installation did not close when asked:\n\n"
                                               "C:\\Program Files\\Fern\\stubborn.exe\n\nEnd them now?"),
                   std::string::npos);
         const std::size_t result = output.find("\nServices stopped");
         EXPECT_EQ(output.substr(result, output.find("\nBackup: ") - result),
                   std::string("\nServices stopped and removed: 3\nServices stopped, still registered: 1\n"
+                              "Services stopped, removed when Windows restarts: 1\nFernHeld\n"
+                              "Drivers whose keys are deleted, loaded until Windows restarts: 1\nFernDrv\n"
                               "Programs closed: 3\n") +
                       (x64 ? "Still running: 3\nFernHang: did not stop in time\n"
                              "C:\\Program Files\\Fern\\stubborn.exe: left running\n"
                            : "Programs ended: 1\nStill running: 2\nFernHang: did not stop in time\n") +
                       "locked.exe: could not be looked at\n")
             << title;
-        EXPECT_TRUE(output.ends_with("\nA service restored from the backup runs again after a restart.\n"
+        EXPECT_TRUE(output.ends_with("\nA service restored from the backup runs again after a restart. Restore it "
+                                     "only after Windows has restarted: until then the service manager deletes a "
+                                     "restored service's key.\n"
                                      "The files and folders are in the Recycle Bin: restore them from there.\n\n"
                                      "Restart Windows to finish.\n"))
             << output;

@@ -160,7 +160,7 @@ void report_cleaning(bool editor_ran)
     append_backup_note(text, sizeof text, recycled_count() > 0);
     append_service_note(text, sizeof text);
     append_recycle_note(text, sizeof text);
-    if (anything_still_running() || files_kept_in_use())
+    if (restart_finishes_running() || files_kept_in_use())
         std::strncat(text, "\n\nRestart Windows to finish.", sizeof text - std::strlen(text) - 1);
     prompt_user(text, style_plain);
 }
