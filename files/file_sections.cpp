@@ -152,7 +152,7 @@ void read_section(bool folders)
     enum class Expect { name, data, data_after_cut };
     Expect expect = Expect::name;
     ReportLine line;
-    const ListedPath name_only{0, shot_seconds[1], 0, false, true, false, false, false, false, PathState::unseen};
+    const ListedPath name_only{0, shot_seconds[1], 0, false, true, false, false, false, false, false, PathState::unseen};
     while (read_report_line(line) && !line.empty) {
         const std::uint32_t length = line.whole ? units_of(line, data_units) : 0;
         const std::u16string_view text(data_units, length);

@@ -25,6 +25,7 @@ std::uint32_t listed;
 std::uint32_t in_use;
 Group recycled;
 Group absent;
+Group vanished;
 Group kept;
 char16_t real[32768];
 
@@ -72,13 +73,28 @@ void append_group(char* text, std::size_t size, const char* label, const Group& 
     std::snprintf(text + used, size - used, "%s: %u\n%s%s", label, group.count, group.names, more);
 }
 
+// It went with a folder that holds it, or by itself.
+bool bin_took(std::uint32_t length)
+{
+    for (;;) {
+        const ListedPath* record = listed_path(real, length, false);
+        if (record != nullptr && record->recycled)
+            return true;
+        while (length > 0 && real[length - 1] != u'\\')
+            --length;
+        if (length < 3)
+            return false;
+        --length;
+    }
+}
+
 }  // namespace
 
 void check_listed_files(std::uint32_t done)
 {
     listed = 0;
     in_use = 0;
-    recycled = absent = kept = Group{};
+    recycled = absent = vanished = kept = Group{};
     if (!files_listed || !open_file_list())
         return;
     ListEntry entry;
@@ -94,8 +110,10 @@ void check_listed_files(std::uint32_t done)
         FileFacts facts{};
         const bool there = length == 0 || get_file_facts(real, facts) != FileResult::absent;
         const PathState state = record != nullptr ? record->state : PathState::unseen;
-        if (!there)
-            add_name(state == PathState::goes ? recycled : absent, entry, "");
+        if (!there && state != PathState::goes)
+            add_name(absent, entry, "");
+        else if (!there)
+            add_name(bin_took(length) ? recycled : vanished, entry, "");
         else
             add_name(kept, entry, reason_for(state));
         in_use += there && state == PathState::in_use ? 1 : 0;
@@ -112,6 +130,8 @@ void append_files_result(char* text, std::size_t size)
     std::snprintf(text + used, size - used, "\nListed files and folders: %u\n", listed);
     append_group(text, size, "In the Recycle Bin", recycled);
     append_group(text, size, "Already absent", absent);
+    if (vanished.count > 0)
+        append_group(text, size, "Gone, though the Recycle Bin did not take it", vanished);
     append_group(text, size, "Kept", kept);
 }
 

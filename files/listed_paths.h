@@ -27,6 +27,7 @@ struct ListedPath {
     bool folder;
     bool listed;            // named by a line of the list as edited
     bool queued;            // for the shell's operation
+    bool recycled;          // the Recycle Bin took it
     bool counted;           // in the closing message
     PathState state;
 };

@@ -167,25 +167,36 @@ bool inside_folder_in_use(std::uint32_t length)
 char16_t to_recycle[std::uint32_t{1} << 21];
 std::uint32_t queued;
 
+bool taken[std::size(to_recycle) / 2];
+
+void note_taken(const char16_t* path, std::uint32_t length)
+{
+    if (ListedPath* record = listed_path(path, length, false))
+        record->recycled = true;
+}
+
 // One item the Recycle Bin does not take ends the shell's operation: what
 // is still there after it goes one item at a time.
 void recycle_queued()
 {
     to_recycle[queued] = u'\0';
-    if (queued > 0 && !move_to_recycle_bin(to_recycle)) {
-        static char16_t alone[name_size + 1];
-        FileFacts facts{};
-        for (const char16_t* path = to_recycle; *path != u'\0';) {
-            std::uint32_t length = 0;
-            while (path[length] != u'\0')
-                ++length;
-            if (get_file_facts(path, facts) != FileResult::absent) {
-                std::memcpy(alone, path, 2 * (std::size_t{length} + 1));
-                alone[length + 1] = u'\0';
-                move_to_recycle_bin(alone);
-            }
-            path += length + 1;
+    const bool all = queued == 0 || move_to_recycle_bin(to_recycle, taken);
+    static char16_t alone[name_size + 1];
+    FileFacts facts{};
+    std::uint32_t index = 0;
+    for (const char16_t* path = to_recycle; queued > 0 && *path != u'\0'; ++index) {
+        std::uint32_t length = 0;
+        while (path[length] != u'\0')
+            ++length;
+        bool took = taken[index];
+        if (!all && !took && get_file_facts(path, facts) != FileResult::absent) {
+            std::memcpy(alone, path, 2 * (std::size_t{length} + 1));
+            alone[length + 1] = u'\0';
+            move_to_recycle_bin(alone, &took);
         }
+        if (took)
+            note_taken(path, length);
+        path += length + 1;
     }
     queued = 0;
 }

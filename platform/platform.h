@@ -149,9 +149,10 @@ BinRoom recycle_bin_room(const char16_t* path, std::uint64_t size);
 // Moves the paths (each zero-terminated, the list closed by an empty one)
 // to the Recycle Bin in one shell operation that can be undone, without
 // asking, and never deletes one for good: an item that the Recycle Bin
-// does not take stays, and so may every item after it. True when nothing
-// failed.
-bool move_to_recycle_bin(const char16_t* paths);
+// does not take stays, and so may every item after it. `taken` gets, for
+// each path in order, whether the Recycle Bin took it. True when it took
+// every one.
+bool move_to_recycle_bin(const char16_t* paths, bool* taken);
 
 // The registry, with key and value names in UTF-16.
 enum class RegistryRoot : std::uint8_t { classes_root, current_user, local_machine, users, current_config };

@@ -178,6 +178,14 @@ bool held(const char* native, int depth)
     return locked;
 }
 
+std::uint32_t utf16_length(const char16_t* text)
+{
+    std::uint32_t length = 0;
+    while (text[length] != u'\0')
+        ++length;
+    return length;
+}
+
 }  // namespace
 
 bool file_in_use(const char16_t* path)
@@ -194,13 +202,16 @@ BinRoom recycle_bin_room(const char16_t*, std::uint64_t)
 
 // Each item is moved into the bin under a number of its own. As the
 // shell's operation, it ends at the first item that cannot be moved.
-bool move_to_recycle_bin(const char16_t* paths)
+bool move_to_recycle_bin(const char16_t* paths, bool* taken)
 {
+    std::uint32_t count = 0;
+    for (const char16_t* path = paths; *path != u'\0'; path += utf16_length(path) + 1)
+        taken[count++] = false;
     const char* bin = std::getenv("MORVANE_RECYCLE_BIN_DIR");
     if (bin == nullptr || *bin == '\0')
         return false;
     static unsigned moved;
-    for (const char16_t* path = paths; *path != u'\0';) {
+    for (const char16_t* path = paths; *path != u'\0'; ++taken) {
         char native[PATH_MAX];
         char target[2 * PATH_MAX];
         const bool named = native_path(path, native);
@@ -209,9 +220,8 @@ bool move_to_recycle_bin(const char16_t* paths)
         if (!named || length <= 0 || static_cast<std::size_t>(length) >= PATH_MAX || held(native, 0) ||
             rename(native, target) != 0)
             return false;
-        while (*path != u'\0')
-            ++path;
-        ++path;
+        *taken = true;
+        path += utf16_length(path) + 1;
     }
     return true;
 }

@@ -196,26 +196,20 @@ void close_folder_listing(FolderListing listing)
 // keeps the folder from being moved although each file opens for deletion:
 // only a move shows that. So the item is moved to a name beside it, as the
 // Recycle Bin would move it, and back.
+// Opening for deletion with no sharing fails while any other program has
+// the item open. Nothing is renamed to find out: on Windows an antivirus,
+// the indexer or a sync client opens a newly named item at once, and the
+// name might not come back.
 bool file_in_use(const char16_t* path)
 {
     const Redirection redirection = see_through(in_system_folder(path));
-    const HANDLE file =
-        CreateFileW(long_name_of(path), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-    bool in_use = file == INVALID_HANDLE_VALUE && GetLastError() == ERROR_SHARING_VIOLATION;
-    if (file != INVALID_HANDLE_VALUE)
-        CloseHandle(file);
-    static WCHAR original[sizeof long_name / sizeof long_name[0]];
-    lstrcpyW(original, long_name_of(path));
-    const WCHAR* const probe = long_name_of(path, L".morvane-move-check");
-    if (!in_use && !MoveFileExW(original, probe, 0)) {
-        const DWORD error = GetLastError();
-        in_use = error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED;
-    } else if (!in_use) {
-        // Whatever opened the new name for a moment lets go of it soon.
-        for (int tries = 0; tries < 40 && !MoveFileExW(probe, original, 0); ++tries)
-            Sleep(50);
-    }
+    const HANDLE file = CreateFileW(long_name_of(path), DELETE, 0, nullptr, OPEN_EXISTING,
+                                    FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    const DWORD error = GetLastError();
     restore(redirection);
-    return in_use;
+    if (file != INVALID_HANDLE_VALUE) {
+        CloseHandle(file);
+        return false;
+    }
+    return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION || error == ERROR_ACCESS_DENIED;
 }

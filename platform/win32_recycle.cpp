@@ -2,6 +2,7 @@
 // move, which never deletes anything for good.
 #include "platform/platform.h"
 #include "platform/win32_redirection.h"
+#include "platform/win32_shell_delete.h"
 
 #include <windows.h>
 #include <shellapi.h>
@@ -86,26 +87,44 @@ LRESULT CALLBACK refuse_dialogs(int code, WPARAM window, LPARAM details)
 
 }  // namespace
 
-bool move_to_recycle_bin(const char16_t* paths)
+bool move_to_recycle_bin(const char16_t* paths, bool* taken)
 {
     bool system = false;
-    for (const char16_t* path = paths; *path != u'\0'; path += lstrlenW(wide(path)) + 1)
+    std::uint32_t count = 0;
+    for (const char16_t* path = paths; *path != u'\0'; path += lstrlenW(wide(path)) + 1) {
         system = system || in_system_folder(path);
+        taken[count++] = false;
+    }
     // With the redirection off no more of the shell's DLLs load: these first.
     if (system) {
         load_system_dll(L"windows.storage.dll");
         load_system_dll(L"propsys.dll");
     }
     const Redirection redirection = see_through(system);
-    SHFILEOPSTRUCTW operation = {};
-    operation.wFunc = FO_DELETE;
-    operation.pFrom = wide(paths);
-    operation.fFlags = FOF_ALLOWUNDO | FOF_SILENT | FOF_NOCONFIRMATION | FOF_NOERRORUI | FOF_NOCONFIRMMKDIR |
-                       FOF_WANTNUKEWARNING;
-    dialog_guard = SetWindowsHookExW(WH_CBT, refuse_dialogs, nullptr, GetCurrentThreadId());
-    const int result = dialog_guard != nullptr ? SHFileOperationW(&operation) : -1;
-    if (dialog_guard != nullptr)
-        UnhookWindowsHookEx(dialog_guard);
+    if (recycle_through_file_operation(paths, taken) == E_NOTIMPL) {
+        // The older call says only whether all went: an item counts as
+        // taken when it is no longer where it was.
+        SHFILEOPSTRUCTW operation = {};
+        operation.wFunc = FO_DELETE;
+        operation.pFrom = wide(paths);
+        operation.fFlags = FOF_ALLOWUNDO | FOF_SILENT | FOF_NOCONFIRMATION | FOF_NOERRORUI | FOF_NOCONFIRMMKDIR |
+                           FOF_WANTNUKEWARNING;
+        dialog_guard = SetWindowsHookExW(WH_CBT, refuse_dialogs, nullptr, GetCurrentThreadId());
+        if (dialog_guard != nullptr) {
+            SHFileOperationW(&operation);
+            UnhookWindowsHookEx(dialog_guard);
+            std::uint32_t index = 0;
+            for (const char16_t* path = paths; *path != u'\0'; path += lstrlenW(wide(path)) + 1) {
+                const bool gone = GetFileAttributesW(wide(path)) == INVALID_FILE_ATTRIBUTES &&
+                                  (GetLastError() == ERROR_FILE_NOT_FOUND || GetLastError() == ERROR_PATH_NOT_FOUND);
+                taken[index++] = gone;
+            }
+        }
+    }
     restore(redirection);
-    return result == 0 && !operation.fAnyOperationsAborted;
+    for (std::uint32_t i = 0; i < count; ++i) {
+        if (!taken[i])
+            return false;
+    }
+    return true;
 }

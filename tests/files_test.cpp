@@ -15,6 +15,7 @@
 #include "convert/tag_list.h"
 #include "files/file_sections.h"
 #include "files/recycle.h"
+#include "platform/bin_guard.h"
 #include "state/state.h"
 #include "tests/test_support.h"
 #include "ui/main_flow.h"
@@ -185,6 +186,23 @@ TEST(Files, GoToTheRecycleBinOnlyAsTheReportSawThem)
         }
         EXPECT_TRUE(fs::exists(in_bin(bin, "Fern") / "sub" / "data.dat"));
     }
+}
+
+// The shell's file operation calls a delete without the bin's flag a
+// delete for good, whatever else it carries; an item is in the bin only
+// where the shell names the item it made there.
+TEST(Files, TheShellMayOnlyRecycle)
+{
+    const struct {
+        std::uint32_t flags;
+        bool proceeds;
+    } deletes[] = {{0x80, true}, {0x80 | 0x40 | 0x800, true}, {0, false}, {0x40, false}, {0x2 | 0x400, false},
+                   {0xFFFFFF7F, false}};
+    for (const auto& [flags, proceeds] : deletes)
+        EXPECT_EQ(delete_may_proceed(flags), proceeds) << std::hex << flags;
+    EXPECT_TRUE(bin_took_item(true, true));
+    EXPECT_FALSE(bin_took_item(true, false));
+    EXPECT_FALSE(bin_took_item(false, true));
 }
 
 }  // namespace
