@@ -19,3 +19,10 @@ constexpr bool bin_took_item(bool succeeded, bool item_in_bin)
 {
     return succeeded && item_in_bin;
 }
+
+// The path as it lies on its volume, where `device` is what the system
+// says its drive letter stands for: a drive made with subst stands for a
+// folder ("\??\D:\Work") or a share ("\??\UNC\server\share"), whose own
+// Recycle Bin decides. Any other device leaves the path as it is. False when it does not fit `capacity` units.
+bool path_through_substitute(const char16_t* device, const char16_t* path, char16_t* resolved,
+                             std::uint32_t capacity);

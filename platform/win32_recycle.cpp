@@ -1,6 +1,7 @@
 // The shell's Recycle Bin on Windows: whether it takes an item, and the
 // move, which never deletes anything for good.
 #include "platform/platform.h"
+#include "platform/bin_guard.h"
 #include "platform/win32_redirection.h"
 #include "platform/win32_shell_delete.h"
 
@@ -34,14 +35,22 @@ void load_system_dll(const WCHAR* name)
 }  // namespace
 
 // Only fixed drives have a Recycle Bin. Its size and whether it deletes at
-// once are set per volume; a volume not yet set takes the default, a
-// twentieth of its size.
+// once are set per volume, the one the item lies on: a subst drive's
+// folder's, or a volume's mounted in a folder. A volume not yet set takes
+// the default, a twentieth of its size.
 BinRoom recycle_bin_room(const char16_t* path, std::uint64_t size)
 {
     if (path[0] == u'\\' || path[1] != u':')
         return BinRoom::no_bin;
-    const WCHAR root[] = {static_cast<WCHAR>(path[0]), L':', L'\\', L'\0'};
-    if (GetDriveTypeW(root) != DRIVE_FIXED ||
+    static char16_t resolved[32768];
+    static WCHAR root[32768];
+    const WCHAR drive[] = {static_cast<WCHAR>(path[0]), L':', L'\0'};
+    WCHAR device[MAX_PATH + 1];
+    if (QueryDosDeviceW(drive, device, MAX_PATH + 1) == 0)
+        device[0] = L'\0';
+    if (!path_through_substitute(reinterpret_cast<const char16_t*>(device), path, resolved, 32768) ||
+        !GetVolumePathNameW(wide(resolved), root, 32768) ||
+        GetDriveTypeW(root) != DRIVE_FIXED ||
         dword_value(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\Explorer",
                     L"NoRecycleFiles", 0) != 0)
         return BinRoom::no_bin;

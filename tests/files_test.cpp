@@ -190,7 +190,8 @@ TEST(Files, GoToTheRecycleBinOnlyAsTheReportSawThem)
 
 // The shell's file operation calls a delete without the bin's flag a
 // delete for good, whatever else it carries; an item is in the bin only
-// where the shell names the item it made there.
+// where the shell names the item it made there. A subst drive's item lies
+// on the volume of the folder or share it stands for.
 TEST(Files, TheShellMayOnlyRecycle)
 {
     const struct {
@@ -200,6 +201,23 @@ TEST(Files, TheShellMayOnlyRecycle)
                    {0xFFFFFF7F, false}};
     for (const auto& [flags, proceeds] : deletes)
         EXPECT_EQ(delete_may_proceed(flags), proceeds) << std::hex << flags;
+    const struct {
+        const char16_t* device;
+        const char16_t* path;
+        const char16_t* resolved;
+    } drives[] = {{u"\\??\\D:\\Work", u"S:\\App\\a.dll", u"D:\\Work\\App\\a.dll"},
+                  {u"\\??\\C:\\", u"S:\\App", u"C:\\App"},
+                  {u"\\??\\UNC\\server\\share\\", u"S:\\App", u"\\\\server\\share\\App"},
+                  {u"\\Device\\HarddiskVolume3", u"C:\\App", u"C:\\App"},
+                  {u"\\??\\unix/home", u"C:\\App", u"C:\\App"},
+                  {u"", u"C:\\App", u"C:\\App"}};
+    for (const auto& [device, path, resolved] : drives) {
+        char16_t out[64];
+        ASSERT_TRUE(path_through_substitute(device, path, out, 64));
+        EXPECT_EQ(std::u16string(out), std::u16string(resolved));
+    }
+    char16_t small[8];
+    EXPECT_FALSE(path_through_substitute(u"\\??\\D:\\Work", u"S:\\App", small, 8));
     EXPECT_TRUE(bin_took_item(true, true));
     EXPECT_FALSE(bin_took_item(true, false));
     EXPECT_FALSE(bin_took_item(false, true));
