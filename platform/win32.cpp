@@ -4,7 +4,6 @@
 #include <windows.h>
 #include <commdlg.h>
 #include <shlobj.h>
-#include <ntsecapi.h>
 #include <sddl.h>
 
 #include <cstdio>
@@ -81,9 +80,35 @@ void remove_directory(const char* path)
     RemoveDirectoryA(path);
 }
 
+// From bcrypt, by its full path in System32 and looked up only now, after
+// the DLL search was narrowed: ADVAPI32's RtlGenRandom forwards to
+// cryptbase.dll, which 64-bit Windows does not count among its known DLLs,
+// so a copy beside the program would load with administrator rights before
+// its first line. The RNG provider is opened by name, as Vista needs.
 void get_random_bytes(void* bytes, std::uint32_t size)
 {
-    if (!RtlGenRandom(bytes, size))
+    using Open = LONG(WINAPI*)(void**, const WCHAR*, const WCHAR*, ULONG);
+    using Generate = LONG(WINAPI*)(void*, UCHAR*, ULONG, ULONG);
+    static HMODULE bcrypt;
+    static void* provider;
+    static Generate generate;
+    if (provider == nullptr) {
+        WCHAR path[MAX_PATH + 16];
+        const UINT length = GetSystemDirectoryW(path, MAX_PATH);
+        if (length == 0 || length >= MAX_PATH)
+            std::abort();
+        lstrcatW(path, L"\\bcrypt.dll");
+        bcrypt = LoadLibraryW(path);
+        const auto open = bcrypt == nullptr ? nullptr
+                                            : reinterpret_cast<Open>(reinterpret_cast<void*>(
+                                                  GetProcAddress(bcrypt, "BCryptOpenAlgorithmProvider")));
+        generate = bcrypt == nullptr
+                       ? nullptr
+                       : reinterpret_cast<Generate>(reinterpret_cast<void*>(GetProcAddress(bcrypt, "BCryptGenRandom")));
+        if (open == nullptr || generate == nullptr || open(&provider, L"RNG", nullptr, 0) != 0)
+            std::abort();
+    }
+    if (generate(provider, static_cast<UCHAR*>(bytes), size, 0) != 0)
         std::abort();
 }
 
@@ -129,9 +154,11 @@ std::uint32_t get_system_directory(char* buffer, std::uint32_t size)
     return GetSystemDirectoryA(buffer, size);
 }
 
+// On a terminal server, GetWindowsDirectory may name a folder of the
+// user's own; the system's is where the registry editor is.
 std::uint32_t get_windows_directory(char* buffer, std::uint32_t size)
 {
-    return GetWindowsDirectoryA(buffer, size);
+    return GetSystemWindowsDirectoryA(buffer, size);
 }
 
 std::uint32_t get_system_wow64_directory(char* buffer, std::uint32_t size)

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Checks both Windows builds as files: the right processor, GUI, small,
-# importing only system DLLs, with a manifest and version information that
-# fit the build. Usage: tests/check_exe.sh [build directory, default build]
+# importing only system DLLs and nothing they forward outside them,
+# Terminal-Server-aware, with a manifest and version information that fit
+# the build. Usage: tests/check_exe.sh [build directory, default build]
 set -euo pipefail
 build=${1:-build}
 fail() { echo "FAIL: $*" >&2; exit 1; }
@@ -12,15 +13,23 @@ check() {
   grep -q "file format $format\$" <<<"$headers" || fail "$exe is not $format"
   grep -Eq '^Subsystem[[:space:]]+0+2[[:space:]]' <<<"$headers" || fail "$exe is not a GUI program"
   size=$(stat -c %s "$exe")
-  [ "$size" -lt 256000 ] || fail "$exe: $size bytes, over 250 KB"
+  [ "$size" -lt 288000 ] || fail "$exe: $size bytes, over 280 KB"
   # Only DLLs that Windows always takes from System32 (its known DLLs and
   # ntdll), whatever lies beside the program, and the common controls,
   # which the manifest binds to Windows' own side-by-side copy.
   while read -r dll; do
-    grep -Eiq '^(KERNEL32|USER32|GDI32|COMDLG32|ADVAPI32|SHELL32|ntdll|msvcrt)\.dll$' <<<"$dll" && continue
+    grep -Eiq '^(KERNEL32|USER32|GDI32|COMDLG32|ADVAPI32|SHELL32|OLE32|ntdll|msvcrt)\.dll$' <<<"$dll" && continue
     grep -Eiq '^COMCTL32\.dll$' <<<"$dll" && grep -aq 'name="Microsoft.Windows.Common-Controls"' "$exe" && continue
     fail "$exe imports $dll"
   done < <(awk '/DLL Name:/ {print $3}' <<<"$headers")
+  # Exports that Windows forwards to a DLL outside the known DLLs, which the
+  # loader then looks for beside the program: ADVAPI32's RtlGenRandom,
+  # RtlEncryptMemory and RtlDecryptMemory live in cryptbase.dll.
+  local forwarded
+  forwarded=$(awk '/DLL Name:/ {dll=toupper($3)} NF >= 3 && $1 ~ /^[0-9a-f]+$/ {print dll ":" $NF}' <<<"$headers" |
+    grep -E '^ADVAPI32\.DLL:SystemFunction0(36|40|41)$' || true)
+  [ -z "$forwarded" ] || fail "$exe imports what Windows forwards outside its known DLLs: $forwarded"
+  grep -q 'TERMINAL_SERVICE_AWARE' <<<"$headers" || fail "$exe is not Terminal-Server-aware"
   grep -Eq 'Entry d 0+ 0+ Delay Import Directory' <<<"$headers" || fail "$exe delay-loads a DLL"
   grep -aq "processorArchitecture=\"$arch\"" "$exe" || fail "$exe: the manifest does not name $arch"
   grep -aq 'PerMonitorV2' "$exe" || fail "$exe: the manifest declares no per-monitor DPI awareness"
