@@ -212,8 +212,11 @@ void convert_section(void (*write_entry)(const ReportLine&), bool pairs)
 void create_script()
 {
     script_file = create_file_for_writing(script_path);
-    if (script_file == invalid_file)
-        fail("Error creating temporary file.");
+    if (script_file == invalid_file) {
+        static char text[path_size + 256];
+        creation_failure_text(text, sizeof text, script_path);
+        fail(text);
+    }
     if (script_in_utf16)
         write_file(script_file, utf16_byte_order_mark, 2);
     write_text(script_header);
@@ -314,4 +317,16 @@ void end_with_nothing_to_do()
         fail(text);
     }
     fail("No keys found, nothing to do.");
+}
+
+void creation_failure_text(char* text, std::size_t size, const char* path)
+{
+    if (!creation_met_link()) {
+        std::snprintf(text, size, "Error creating temporary file.");
+        return;
+    }
+    std::snprintf(text, size,
+                  "Error creating temporary file.\n\n%s lies behind a junction or symbolic link, or has another name "
+                  "too: Morvane does not write there with administrator rights. Nothing was changed.",
+                  path);
 }

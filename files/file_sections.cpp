@@ -9,6 +9,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "convert/cleaning_script.h"
 #include "convert/headings.h"
 #include "convert/line_reader.h"
 #include "convert/report_text.h"
@@ -205,7 +206,9 @@ void build_file_list()
         if (input_file != invalid_file)
             close_file(input_file);
         input_file = invalid_file;
-        prompt_user("Error creating temporary file.", style_plain);
+        static char text[path_size + 256];
+        creation_failure_text(text, sizeof text, list_path);
+        prompt_user(text, style_plain);
         end_process(0);
     }
     prepare_headings();

@@ -7,10 +7,16 @@ using FileHandle = std::intptr_t;
 inline constexpr FileHandle invalid_file = -1;
 
 FileHandle open_file_for_reading(const char* name);
-// Creates the file anew, truncating an existing one.
+// Creates the file anew, truncating an existing one. Both creations refuse,
+// and change nothing, where the path passes through a junction or symbolic
+// link, or the file has another name too: written with administrator rights
+// into the user's temporary or application data folder, such a file could
+// land anywhere.
 FileHandle create_file_for_writing(const char* name);
 // Creates the file only where none of that name exists.
 FileHandle create_new_file_for_writing(const char* name);
+// Whether the last creation was refused for that reason.
+bool creation_met_link();
 // Returns the count of bytes delivered: 0 at end of file and on failure.
 std::uint32_t read_file(FileHandle file, char* buffer, std::uint32_t size);
 // The next bytes from the current position, up to `size` of them (at most

@@ -39,19 +39,43 @@ bool already_open(const struct stat& info)
 }
 
 
+bool met_link;
+
+// A symbolic link stands for a junction or link on Windows.
+bool path_passes_link(const char* native)
+{
+    char part[PATH_MAX];
+    struct stat info;
+    for (std::size_t at = 1;; ++at) {
+        if (native[at] != '/' && native[at] != '\0')
+            continue;
+        std::memcpy(part, native, at);
+        part[at] = '\0';
+        if (lstat(part, &info) == 0 && S_ISLNK(info.st_mode))
+            return true;
+        if (native[at] == '\0')
+            return false;
+    }
+}
+
 FileHandle open_file(const char* name, int flags, bool truncate)
 {
     char native[PATH_MAX];
     if (!to_native_name(name, native))
         return invalid_file;
+    met_link = truncate && native[0] != '\0' && path_passes_link(native);
+    if (met_link)
+        return invalid_file;
     for (FileIdentity& identity : open_files) {
         if (identity.fd != -1)
             continue;
-        const int fd = open(native, flags | O_CLOEXEC, 0666);
+        const int fd = open(native, flags | O_CLOEXEC | (truncate ? O_NOFOLLOW : 0), 0666);
         if (fd == -1)
             return invalid_file;
         struct stat info;
-        if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || already_open(info) ||
+        const bool fstat_failed = fstat(fd, &info) != 0;
+        met_link = !fstat_failed && truncate && info.st_nlink > 1;
+        if (fstat_failed || met_link || !S_ISREG(info.st_mode) || already_open(info) ||
             (truncate && ftruncate(fd, 0) != 0)) {
             close(fd);
             return invalid_file;
@@ -113,6 +137,11 @@ FileHandle create_file_for_writing(const char* name)
 FileHandle create_new_file_for_writing(const char* name)
 {
     return open_file(name, O_WRONLY | O_CREAT | O_EXCL, true);
+}
+
+bool creation_met_link()
+{
+    return met_link;
 }
 
 bool make_directory(const char* path)

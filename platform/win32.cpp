@@ -33,16 +33,6 @@ FileHandle open_file_for_reading(const char* name)
     return adopt(CreateFileA(name, GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr), false);
 }
 
-FileHandle create_file_for_writing(const char* name)
-{
-    return adopt(CreateFileA(name, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr), true);
-}
-
-FileHandle create_new_file_for_writing(const char* name)
-{
-    return adopt(CreateFileA(name, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr), true);
-}
-
 bool make_directory(const char* path)
 {
     if (CreateDirectoryA(path, nullptr))

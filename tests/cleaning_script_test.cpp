@@ -541,13 +541,37 @@ TEST(CleaningScript, EndsTheRunWhenNoLineBeginsWithATag)
     }
 }
 
+// With administrator rights, a link in the user's temporary directory
+// would send the script anywhere: the file it leads to stays as it was.
 TEST(CleaningScript, EndsTheRunWhenTheScriptCannotBeCreated)
 {
-    test::Sandbox sandbox;
-    std::filesystem::create_directory(sandbox.script());
-    const Conversion result = convert_in(sandbox, section({"HKLM\\SOFTWARE\\A"}));
-    EXPECT_TRUE(result.outcome.exited_with(0));
-    EXPECT_EQ(result.outcome.output, message("Error creating temporary file."));
+    namespace fs = std::filesystem;
+    const std::string linked = "Error creating temporary file.\n\n%s lies behind a junction or symbolic link, or has "
+                               "another name too: Morvane does not write there with administrator rights. Nothing "
+                               "was changed.";
+    for (const std::string way : {"folder", "symbolic link", "hard link", "linked directory"}) {
+        test::Sandbox sandbox;
+        const fs::path elsewhere = sandbox.root / "elsewhere";
+        fs::create_directory(elsewhere);
+        test::write_bytes(elsewhere / "system.dat", "not the script's");
+        if (way == "folder") {
+            fs::create_directory(sandbox.script());
+        } else if (way == "symbolic link") {
+            fs::create_symlink(elsewhere / "system.dat", sandbox.script());
+        } else if (way == "hard link") {
+            fs::create_hard_link(elsewhere / "system.dat", sandbox.script());
+        } else {
+            fs::remove_all(sandbox.temp);
+            fs::create_directory_symlink(elsewhere, sandbox.temp);
+        }
+        const Conversion result = convert_in(sandbox, section({"HKLM\\SOFTWARE\\A"}));
+        EXPECT_TRUE(result.outcome.exited_with(0)) << way;
+        char expected[1024];
+        std::snprintf(expected, sizeof expected, linked.c_str(), (sandbox.temp.string() + "/\\morvane.reg").c_str());
+        EXPECT_EQ(result.outcome.output, message(way == "folder" ? "Error creating temporary file." : expected)) << way;
+        EXPECT_EQ(test::read_bytes(elsewhere / "system.dat"), "not the script's") << way;
+        EXPECT_FALSE(fs::exists(elsewhere / "morvane.reg")) << way;
+    }
 }
 
 TEST(CleaningScript, NeverOverwritesTheReportItReads)

@@ -1,0 +1,120 @@
+// The program's own files on Windows, written with administrator rights
+// into folders that the user's programs can change (the temporary and the
+// local application data folders): nothing on the way may lead elsewhere.
+#include "platform/file_window.h"
+#include "platform/platform.h"
+
+#include <windows.h>
+
+namespace {
+
+constexpr DWORD name_capacity = 32768;
+
+bool met_link;
+WCHAR full[name_capacity];
+WCHAR part[name_capacity];
+WCHAR final_name[name_capacity];
+WCHAR long_name[name_capacity];
+
+bool is_reparse_point(const WCHAR* path)
+{
+    const DWORD attributes = GetFileAttributesW(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+}
+
+// Each folder below the drive's root or the share, and the file itself
+// where it exists.
+bool path_passes_link(const WCHAR* path)
+{
+    const int length = lstrlenW(path);
+    int start = 3;
+    if (path[0] == L'\\' && path[1] == L'\\') {
+        int separators = 0;
+        for (start = 2; start < length && separators < 2; ++start)
+            separators += path[start] == L'\\' ? 1 : 0;
+    }
+    for (int at = start; at <= length; ++at) {
+        if (at < length && path[at] != L'\\')
+            continue;
+        CopyMemory(part, path, 2 * static_cast<SIZE_T>(at));
+        part[at] = L'\0';
+        if (is_reparse_point(part))
+            return true;
+    }
+    return false;
+}
+
+bool starts_with(const WCHAR* text, const WCHAR* head)
+{
+    return CompareStringOrdinal(text, lstrlenW(head), head, -1, TRUE) == CSTR_EQUAL;
+}
+
+// What the file system opened, by its one name, is the file the path names.
+bool lands_where_meant(HANDLE file, const WCHAR* path)
+{
+    BY_HANDLE_FILE_INFORMATION information;
+    if (!GetFileInformationByHandle(file, &information) || information.nNumberOfLinks > 1 ||
+        (information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0)
+        return false;
+    const DWORD final_length =
+        GetFinalPathNameByHandleW(file, final_name, name_capacity, FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    const DWORD long_length = GetLongPathNameW(path, long_name, name_capacity);
+    if (final_length == 0 || final_length >= name_capacity || long_length == 0 || long_length >= name_capacity)
+        return false;
+    const WCHAR* opened = final_name;
+    const WCHAR* meant = long_name;
+    if (starts_with(opened, L"\\\\?\\UNC\\") && starts_with(meant, L"\\\\")) {
+        opened += 8;
+        meant += 2;
+    } else if (starts_with(opened, L"\\\\?\\")) {
+        opened += 4;
+    }
+    return CompareStringOrdinal(opened, -1, meant, -1, TRUE) == CSTR_EQUAL;
+}
+
+FileHandle create_guarded(const char* name, bool only_new)
+{
+    met_link = false;
+    static WCHAR given[name_capacity];
+    if (MultiByteToWideChar(CP_ACP, 0, name, -1, given, name_capacity) == 0)
+        return invalid_file;
+    const DWORD length = GetFullPathNameW(given, name_capacity, full, nullptr);
+    if (length == 0 || length >= name_capacity)
+        return invalid_file;
+    met_link = path_passes_link(full);
+    if (met_link)
+        return invalid_file;
+    // An existing file is truncated only once it proves to be the one meant.
+    HANDLE file = CreateFileW(full, GENERIC_WRITE | DELETE, 0, nullptr, only_new ? CREATE_NEW : OPEN_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return invalid_file;
+    const bool made = only_new || GetLastError() != ERROR_ALREADY_EXISTS;
+    met_link = !lands_where_meant(file, full);
+    if (met_link || (!made && !SetEndOfFile(file))) {
+        if (made) {
+            FILE_DISPOSITION_INFO gone = {TRUE};
+            SetFileInformationByHandle(file, FileDispositionInfo, &gone, sizeof gone);
+        }
+        CloseHandle(file);
+        return invalid_file;
+    }
+    return adopt_file(reinterpret_cast<RawFile>(file), true);
+}
+
+}  // namespace
+
+FileHandle create_file_for_writing(const char* name)
+{
+    return create_guarded(name, false);
+}
+
+FileHandle create_new_file_for_writing(const char* name)
+{
+    return create_guarded(name, true);
+}
+
+bool creation_met_link()
+{
+    return met_link;
+}
