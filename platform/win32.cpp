@@ -10,6 +10,7 @@
 #include <cstdlib>
 
 #include "platform/file_window.h"
+#include "platform/win32_answering.h"
 
 namespace {
 
@@ -227,8 +228,6 @@ void start_program(const char* command_line, ShowMode show)
     WinExec(command_line, static_cast<UINT>(show));
 }
 
-void wait_answering(HANDLE process);
-
 bool run_program_to_end(const char* command_line, ShowMode show)
 {
     char line[2 * MAX_PATH + 64];
@@ -261,9 +260,14 @@ void end_process(int status)
 
 void announce_environment_change()
 {
-    DWORD_PTR result = 0;
-    SendMessageTimeoutW(HWND_BROADCAST, WM_SETTINGCHANGE, 0, reinterpret_cast<LPARAM>(L"Environment"),
-                        SMTO_ABORTIFHUNG, 5000, &result);
+    // Each window that does not answer holds the broadcast up to 5 s.
+    answering_while(
+        [](void*) {
+            DWORD_PTR result = 0;
+            SendMessageTimeoutW(HWND_BROADCAST, WM_SETTINGCHANGE, 0, reinterpret_cast<LPARAM>(L"Environment"),
+                                SMTO_ABORTIFHUNG, 5000, &result);
+        },
+        nullptr);
 }
 
 void announce_association_change()

@@ -1,6 +1,7 @@
 // The progress window on Windows: a plain window with a static line, the
 // common controls' progress bar and a Cancel button, pumped by the caller.
 #include "platform/platform.h"
+#include "platform/win32_answering.h"
 
 #include <windows.h>
 #include <commctrl.h>
@@ -154,13 +155,42 @@ void close_progress_window()
     answer_messages();
 }
 
-// While the registry editor works, the window keeps answering.
-void wait_answering(HANDLE process)
+// Windows marks a window that takes no message for 5 s "Not responding"
+// and offers to close its program, mid-cleaning.
+void wait_answering(HANDLE waited)
 {
     if (window == nullptr) {
-        WaitForSingleObject(process, INFINITE);
+        WaitForSingleObject(waited, INFINITE);
         return;
     }
-    while (MsgWaitForMultipleObjects(1, &process, FALSE, answer_every_ms, QS_ALLINPUT) != WAIT_OBJECT_0)
+    while (MsgWaitForMultipleObjects(1, &waited, FALSE, answer_every_ms, QS_ALLINPUT) != WAIT_OBJECT_0)
         answer_messages();
+}
+
+namespace {
+
+struct Work {
+    void (*run)(void*);
+    void* argument;
+};
+
+DWORD WINAPI run_work(void* work)
+{
+    const auto* given = static_cast<const Work*>(work);
+    given->run(given->argument);
+    return 0;
+}
+
+}  // namespace
+
+void answering_while(void (*work)(void*), void* argument)
+{
+    Work given = {work, argument};
+    HANDLE thread = window == nullptr ? nullptr : CreateThread(nullptr, 0, run_work, &given, 0, nullptr);
+    if (thread == nullptr) {
+        work(argument);
+        return;
+    }
+    wait_answering(thread);
+    CloseHandle(thread);
 }

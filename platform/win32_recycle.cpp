@@ -2,6 +2,7 @@
 // move, which never deletes anything for good.
 #include "platform/platform.h"
 #include "platform/bin_guard.h"
+#include "platform/win32_answering.h"
 #include "platform/win32_redirection.h"
 #include "platform/win32_shell_delete.h"
 
@@ -94,23 +95,13 @@ LRESULT CALLBACK refuse_dialogs(int code, WPARAM window, LPARAM details)
     return CallNextHookEx(dialog_guard, code, window, details);
 }
 
-}  // namespace
-
-bool move_to_recycle_bin(const char16_t* paths, bool* taken)
+void recycle(const char16_t* paths, bool* taken, bool system)
 {
-    bool system = false;
-    std::uint32_t count = 0;
-    for (const char16_t* path = paths; *path != u'\0'; path += lstrlenW(wide(path)) + 1) {
-        system = system || in_system_folder(path);
-        taken[count++] = false;
-    }
-    // With the redirection off no more of the shell's DLLs load: these first.
-    if (system) {
-        load_system_dll(L"windows.storage.dll");
-        load_system_dll(L"propsys.dll");
-    }
     const Redirection redirection = see_through(system);
-    if (recycle_through_file_operation(paths, taken) == E_NOTIMPL) {
+    // With the redirection off, the file operation object would load the
+    // shell's DLLs of the other bitness: the older call, whose DLLs were
+    // loaded first, takes a 32-bit program's items in System32.
+    if (redirection.off || recycle_through_file_operation(paths, taken) == E_NOTIMPL) {
         // The older call says only whether all went: an item counts as
         // taken when it is no longer where it was.
         SHFILEOPSTRUCTW operation = {};
@@ -131,6 +122,32 @@ bool move_to_recycle_bin(const char16_t* paths, bool* taken)
         }
     }
     restore(redirection);
+}
+
+}  // namespace
+
+bool move_to_recycle_bin(const char16_t* paths, bool* taken)
+{
+    bool system = false;
+    std::uint32_t count = 0;
+    for (const char16_t* path = paths; *path != u'\0'; path += lstrlenW(wide(path)) + 1) {
+        system = system || in_system_folder(path);
+        taken[count++] = false;
+    }
+    // With the redirection off no more of the shell's DLLs load: these first.
+    if (system) {
+        load_system_dll(L"windows.storage.dll");
+        load_system_dll(L"propsys.dll");
+    }
+    // The shell may take many seconds; WOW64's redirection is the working
+    // thread's own.
+    static struct {
+        const char16_t* paths;
+        bool* taken;
+        bool system;
+    } operation_of;
+    operation_of = {paths, taken, system};
+    answering_while([](void*) { recycle(operation_of.paths, operation_of.taken, operation_of.system); }, nullptr);
     for (std::uint32_t i = 0; i < count; ++i) {
         if (!taken[i])
             return false;
