@@ -17,6 +17,11 @@ FileHandle create_file_for_writing(const char* name);
 FileHandle create_new_file_for_writing(const char* name);
 // Whether the last creation was refused for that reason.
 bool creation_met_link();
+// False when the program runs as another account than the one signed in
+// (a standard user typed an administrator's password): the Recycle Bin,
+// the backup and the temporary files are then that account's. True where
+// it cannot tell.
+bool runs_as_signed_in_user();
 // Returns the count of bytes delivered: 0 at end of file and on failure.
 std::uint32_t read_file(FileHandle file, char* buffer, std::uint32_t size);
 // The next bytes from the current position, up to `size` of them (at most

@@ -144,6 +144,13 @@ bool creation_met_link()
     return met_link;
 }
 
+// MORVANE_OTHER_ACCOUNT stands for an elevation with another account.
+bool runs_as_signed_in_user()
+{
+    const char* other = std::getenv("MORVANE_OTHER_ACCOUNT");
+    return other == nullptr || *other == '\0';
+}
+
 bool make_directory(const char* path)
 {
     char native[PATH_MAX];

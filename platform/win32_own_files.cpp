@@ -1,6 +1,7 @@
 // The program's own files on Windows, written with administrator rights
 // into folders that the user's programs can change (the temporary and the
-// local application data folders): nothing on the way may lead elsewhere.
+// local application data folders): nothing on the way may lead elsewhere;
+// and whose folders those are.
 #include "platform/file_window.h"
 #include "platform/platform.h"
 
@@ -117,4 +118,36 @@ FileHandle create_new_file_for_writing(const char* name)
 bool creation_met_link()
 {
     return met_link;
+}
+
+namespace {
+
+bool user_of(HANDLE process, BYTE (&user)[256])
+{
+    HANDLE token = nullptr;
+    DWORD size = 0;
+    const bool read = OpenProcessToken(process, TOKEN_QUERY, &token) &&
+                      GetTokenInformation(token, TokenUser, user, sizeof user, &size);
+    if (token != nullptr)
+        CloseHandle(token);
+    return read;
+}
+
+}  // namespace
+
+// The shell runs as the account signed in.
+bool runs_as_signed_in_user()
+{
+    DWORD shell_id = 0;
+    const HWND shell = GetShellWindow();
+    if (shell == nullptr || GetWindowThreadProcessId(shell, &shell_id) == 0)
+        return true;
+    const HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, shell_id);
+    alignas(8) BYTE shell_user[256];
+    alignas(8) BYTE own_user[256];
+    const bool known = process != nullptr && user_of(process, shell_user) && user_of(GetCurrentProcess(), own_user);
+    if (process != nullptr)
+        CloseHandle(process);
+    return !known || EqualSid(reinterpret_cast<TOKEN_USER*>(shell_user)->User.Sid,
+                              reinterpret_cast<TOKEN_USER*>(own_user)->User.Sid) != 0;
 }

@@ -196,12 +196,21 @@ TEST(MainFlow, OpensTheScriptForEditingAndKeepsItOnCancel)
     EXPECT_TRUE(std::filesystem::exists(sandbox.script()));
 }
 
+// Elevated with another account's password, the question says whose the
+// bin, the backup and the temporary files are.
 TEST(MainFlow, ShowsTheCountInBaseTen)
 {
     for (const int keys : {10, 255}) {
         test::Sandbox sandbox;
-        const ProgramRun run = run_program(sandbox, write_report(sandbox, keys) + "\nno\ncancel\n", 0);
-        EXPECT_EQ(run.output, tags_not_found + dialog + edit_question + cleaning_question(std::to_string(keys)));
+        const bool other = keys == 255;
+        const ProgramRun run = run_program(sandbox, write_report(sandbox, keys) + "\nno\ncancel\n", 0, sandbox.temp, "",
+                                           true, other ? "MORVANE_OTHER_ACCOUNT=1" : "");
+        EXPECT_EQ(run.output, tags_not_found + dialog + edit_question +
+                                  cleaning_question(std::to_string(keys),
+                                                    other ? "Morvane runs as an administrator who is not the user "
+                                                            "signed in: the Recycle Bin, the backup and the temporary "
+                                                            "files are that administrator's.\n"
+                                                          : ""));
         EXPECT_EQ(run.started, "");
     }
 }

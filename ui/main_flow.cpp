@@ -101,12 +101,16 @@ bool cleaning_confirmed()
     char running[768] = "";
     find_what_runs();
     append_running_question(running, sizeof running);
-    char question[1664];
+    const char* account = runs_as_signed_in_user()
+                              ? ""
+                              : "Morvane runs as an administrator who is not the user signed in: the Recycle Bin, the "
+                                "backup and the temporary files are that administrator's.\n";
+    char question[1792];
     std::snprintf(question, sizeof question,
-                  "%d registry key(s) found parsing report.\n%s%s%s%s%s\n"
+                  "%d registry key(s) found parsing report.\n%s%s%s%s%s%s\n"
                   "CONTINUE WITH CLEANING?\n"
                   "Warning: if you are editing %s, close %s NOW.",
-                  key_count, values, set_back, files, kept, running,
+                  key_count, values, set_back, files, kept, running, account,
                   list_has_entries() ? "'morvane.reg' or 'morvane-files.txt'" : "'morvane.reg'",
                   list_has_entries() ? "them" : "it");
     return prompt_user(question, style_ok_cancel) == button_ok;
