@@ -36,7 +36,8 @@ void set_file_position(FileHandle file, std::int64_t position);
 void write_file(FileHandle file, const char* bytes, std::uint32_t length);
 // True when every write reached the file.
 bool close_file(FileHandle file);
-// True when the directory exists afterwards.
+// True when the directory exists afterwards; false, and nothing made, where
+// its path passes through a junction or symbolic link.
 bool make_directory(const char* path);
 void delete_file(const char* name);
 // Renames `from` to `to`, replacing a file of that name; true on success.

@@ -155,7 +155,10 @@ bool make_directory(const char* path)
 {
     char native[PATH_MAX];
     struct stat info;
-    return to_native_name(path, native) && (mkdir(native, 0777) == 0 || (stat(native, &info) == 0 && S_ISDIR(info.st_mode)));
+    if (!to_native_name(path, native))
+        return false;
+    met_link = path_passes_link(native);
+    return !met_link && (mkdir(native, 0777) == 0 || (lstat(native, &info) == 0 && S_ISDIR(info.st_mode)));
 }
 
 // The stand-in's ProgramData is the temporary folder; the folder's mode

@@ -34,14 +34,6 @@ FileHandle open_file_for_reading(const char* name)
     return adopt(CreateFileA(name, GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr), false);
 }
 
-bool make_directory(const char* path)
-{
-    if (CreateDirectoryA(path, nullptr))
-        return true;
-    const DWORD attributes = GetFileAttributesA(path);
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-}
-
 // Under ProgramData, where every user may make folders but none may change
 // another's: a new folder of a random name, made with its own protected
 // access list, is one that no program without administrator rights can

@@ -105,6 +105,22 @@ FileHandle create_guarded(const char* name, bool only_new)
 
 }  // namespace
 
+// A junction on the way would make the folder wherever it leads.
+bool make_directory(const char* path)
+{
+    static WCHAR given[name_capacity];
+    const DWORD length = MultiByteToWideChar(CP_ACP, 0, path, -1, given, name_capacity) == 0
+                             ? 0
+                             : GetFullPathNameW(given, name_capacity, full, nullptr);
+    met_link = length > 0 && length < name_capacity && path_passes_link(full);
+    if (length == 0 || length >= name_capacity || met_link)
+        return false;
+    if (CreateDirectoryW(full, nullptr))
+        return true;
+    const DWORD attributes = GetFileAttributesW(full);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
 FileHandle create_file_for_writing(const char* name)
 {
     return create_guarded(name, false);

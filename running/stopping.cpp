@@ -16,6 +16,7 @@ constexpr std::uint32_t pause_ms = 100;
 constexpr std::uint32_t service_wait_ms = 20000;
 constexpr std::uint32_t close_wait_ms = 10000;
 constexpr std::uint32_t end_wait_ms = 5000;
+constexpr std::uint32_t deletion_wait_ms = 3000;
 
 void keep_answering()
 {
@@ -34,6 +35,19 @@ bool service_stopped(const Item& item)
             return false;
         keep_answering();
     }
+}
+
+// The service manager lets a deleted service go once the last handle to it
+// closes; its own process may take a moment to let go after stopping.
+bool deleted_soon(const Item& item)
+{
+    for (std::uint32_t waited = 0; waited < deletion_wait_ms; waited += pause_ms) {
+        keep_answering();
+        ServiceFacts facts{};
+        if (query_service(item.name, facts) == ServiceResult::absent)
+            return true;
+    }
+    return false;
 }
 
 Fate stop_service(const Item& item)
@@ -57,7 +71,7 @@ Fate stop_service(const Item& item)
     case ServiceResult::absent:
         return Fate::removed;
     case ServiceResult::marked:
-        return Fate::marked;
+        return deleted_soon(item) ? Fate::removed : Fate::marked;
     default:
         return Fate::not_removed;
     }

@@ -771,7 +771,7 @@ for build in "${builds[@]}"; do
   # the 32-bit program must see 64-bit ones through WOW64.
   other_compiler=x86_64-w64-mingw32-g++-win32
   [ "$build" = win32 ] || ! host_runs_32bit || other_compiler=i686-w64-mingw32-g++-win32
-  "$other_compiler" -static -s -o "$WORK/prefix/drive_c/left_running.exe" "$here/left_running.cpp" ||
+  "$other_compiler" -static -s -o "$WORK/prefix/drive_c/left_running.exe" "$here/left_running.cpp" -lole32 ||
     die "cannot build left_running"
   reg_add 'HKCU\Environment' /v TEMP /d "$temp_dir" /f
   reg_add 'HKCU\Environment' /v TMP /d "$temp_dir" /f
