@@ -468,15 +468,23 @@ TEST(Backup, SavesAndChecksTheListedValuesAndRemovesTheKeysMadeForThem)
 }
 
 // Cancel while the backup is written: nothing is deleted, and what was saved
-// by then stays, or no file at all.
+// by then stays, or no file at all. Where the backup's folder is reached
+// through a link, the backup goes to the temporary directory instead, and
+// nothing is made where the link leads.
 TEST(Backup, CancelDeletesNothingAndKeepsWhatWasSaved)
 {
-    for (const int cancel_after : {1, 7}) {
+    for (const int cancel_after : {1, 7, -7}) {
         test::Sandbox sandbox;
         const auto fernwick = make_listed_keys(sandbox);
+        const auto elsewhere = sandbox.root / "elsewhere";
+        if (cancel_after < 0) {
+            std::filesystem::create_directories(sandbox.root / "AppData");
+            std::filesystem::create_directory(elsewhere);
+            std::filesystem::create_directory_symlink(elsewhere, sandbox.root / "AppData/Morvane");
+        }
         const ProgramRun run =
             run_program(sandbox, (sandbox.work / "report.txt").string() + "\nno\nok\n", 0, sandbox.temp, "", true,
-                        "MORVANE_PROGRESS_CANCEL=" + std::to_string(cancel_after));
+                        "MORVANE_PROGRESS_CANCEL=" + std::to_string(cancel_after < 0 ? -cancel_after : cancel_after));
         const std::string cancelled = tags_not_found + dialog + edit_question + cleaning_question("4") +
                                       caption + "Cleaning cancelled: nothing was deleted.\n\n";
         EXPECT_EQ(run.started, "");
@@ -486,10 +494,21 @@ TEST(Backup, CancelDeletesNothingAndKeepsWhatWasSaved)
             EXPECT_TRUE(std::filesystem::is_empty(sandbox.root / "AppData/Morvane/Backups"));
             continue;
         }
-        const auto backup = only_backup(sandbox);
-        EXPECT_EQ(run.output, cancelled + "What was saved before you cancelled is in the backup:\n" +
-                                  (sandbox.root / "AppData").string() + "\\Morvane\\Backups\\" +
-                                  backup.filename().string() + "\n");
+        std::filesystem::path backup;
+        if (cancel_after < 0) {
+            EXPECT_TRUE(std::filesystem::is_empty(elsewhere));
+            for (const auto& file : std::filesystem::directory_iterator(sandbox.temp)) {
+                if (file.path().filename().string().starts_with("morvane-backup-"))
+                    backup = file.path();
+            }
+            EXPECT_EQ(run.output, cancelled + "What was saved before you cancelled is in the backup:\n" +
+                                      sandbox.temp.string() + "/" + backup.filename().string() + "\n");
+        } else {
+            backup = only_backup(sandbox);
+            EXPECT_EQ(run.output, cancelled + "What was saved before you cancelled is in the backup:\n" +
+                                      (sandbox.root / "AppData").string() + "\\Morvane\\Backups\\" +
+                                      backup.filename().string() + "\n");
+        }
         const std::string text = test::utf8_from_utf16le(test::read_bytes(backup).substr(2));
         EXPECT_NE(text.find("\\Fernwick\\Key0]"), std::string::npos);
         EXPECT_EQ(text.find("\\Fernwick\\Key1]"), std::string::npos);
