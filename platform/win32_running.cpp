@@ -1,6 +1,7 @@
 // Processes on Windows: a snapshot of them, and the messages Windows sends
 // programs at log-off.
 #include "platform/platform.h"
+#include "platform/win32_text.h"
 #include "platform/win32_answering.h"
 
 #include <windows.h>
@@ -17,15 +18,6 @@ struct Process {
 };
 Process processes[2048];
 DWORD process_count;
-
-bool copy_text(const WCHAR* text, char16_t* into, std::uint32_t capacity)
-{
-    const int length = text == nullptr ? 0 : lstrlenW(text);
-    if (static_cast<std::uint32_t>(length) >= capacity)
-        return false;
-    CopyMemory(into, text == nullptr ? L"" : text, 2 * static_cast<SIZE_T>(length + 1));
-    return true;
-}
 
 bool runs_program(HANDLE process, const char16_t* path)
 {

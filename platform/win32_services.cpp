@@ -1,6 +1,7 @@
 // Services on Windows, through the service manager: which are the
 // installation's to stop and remove, and the truth about their removal.
 #include "platform/platform.h"
+#include "platform/win32_text.h"
 
 #include <windows.h>
 
@@ -81,14 +82,6 @@ ServiceKind kind_of(const WCHAR* name, DWORD type)
     return ServiceKind::program;
 }
 
-bool copy_text(const WCHAR* text, char16_t* into, std::uint32_t capacity)
-{
-    const int length = text == nullptr ? 0 : lstrlenW(text);
-    if (static_cast<std::uint32_t>(length) >= capacity)
-        return false;
-    CopyMemory(into, text == nullptr ? L"" : text, 2 * static_cast<SIZE_T>(length + 1));
-    return true;
-}
 }  // namespace
 
 std::uint32_t list_services()
