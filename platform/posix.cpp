@@ -90,7 +90,7 @@ FileHandle open_file(const char* name, int flags, bool truncate)
 // tests can put programs of their own there; unset, the call fails.
 std::uint32_t directory_from(const char* variable, char* buffer, std::uint32_t size)
 {
-    const char* directory = std::getenv(variable);
+    const char* directory = setting(variable);
     if (directory == nullptr || *directory == '\0')
         return 0;
     const std::size_t length = std::strlen(directory);
@@ -102,13 +102,44 @@ std::uint32_t directory_from(const char* variable, char* buffer, std::uint32_t s
 
 }  // namespace
 
+namespace {
+
+bool keeping;
+struct Kept {
+    const char* name;
+    const char* value;
+};
+Kept kept[16];
+std::uint32_t kept_count;
+
+}  // namespace
+
+void keep_settings()
+{
+    keeping = true;
+}
+
+const char* setting(const char* name)
+{
+    if (!keeping)
+        return std::getenv(name);
+    for (std::uint32_t i = 0; i < kept_count; ++i) {
+        if (std::strcmp(kept[i].name, name) == 0)
+            return kept[i].value;
+    }
+    const char* value = std::getenv(name);
+    if (kept_count < std::size(kept))
+        kept[kept_count++] = {name, value};
+    return value;
+}
+
 // A backslash separates directories here as it does on Windows, and a drive
 // letter names a folder below MORVANE_DRIVES_DIR ("C:\\x" is "C/x" there,
 // "\\\\server\\share" is "UNC/server/share"), so that tests can give
 // Windows names.
 bool to_native_name(const char* name, char (&native)[PATH_MAX])
 {
-    const char* drives = std::getenv("MORVANE_DRIVES_DIR");
+    const char* drives = setting("MORVANE_DRIVES_DIR");
     const bool drive = name[0] != '\0' && name[1] == ':' && name[2] == '\\';
     const bool share = name[0] == '\\' && name[1] == '\\';
     int used = 0;
@@ -147,7 +178,7 @@ bool creation_met_link()
 // MORVANE_OTHER_ACCOUNT stands for an elevation with another account.
 bool runs_as_signed_in_user()
 {
-    const char* other = std::getenv("MORVANE_OTHER_ACCOUNT");
+    const char* other = setting("MORVANE_OTHER_ACCOUNT");
     return other == nullptr || *other == '\0';
 }
 
@@ -240,7 +271,7 @@ void raw_close(RawFile file)
 
 std::uint32_t get_temp_path(std::uint32_t size, char* buffer)
 {
-    const char* directory = std::getenv("TMPDIR");
+    const char* directory = setting("TMPDIR");
     if (directory == nullptr || *directory == '\0')
         directory = "/tmp/";
     const std::size_t length = std::strlen(directory);

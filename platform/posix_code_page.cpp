@@ -1,6 +1,7 @@
 // The native stand-in's ANSI code page: Windows-1252, or another through
 // the C library's converter.
 #include "platform/platform.h"
+#include "platform/posix_names.h"
 
 #include <iconv.h>
 
@@ -25,7 +26,7 @@ constexpr std::uint16_t windows_1252_high[32] = {
 iconv_t converter(bool to_ansi)
 {
     static iconv_t converters[2];
-    const char* code_page = std::getenv("MORVANE_ANSI_CODE_PAGE");
+    const char* code_page = setting("MORVANE_ANSI_CODE_PAGE");
     if (code_page == nullptr || *code_page == '\0' || std::strcmp(code_page, "1252") == 0)
         return nullptr;
     if (converters[0] == nullptr) {

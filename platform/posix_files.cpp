@@ -55,7 +55,7 @@ DIR* listings[300];
 
 std::uint32_t directory_from(const char* variable, char16_t* buffer, std::uint32_t size)
 {
-    const char* directory = std::getenv(variable);
+    const char* directory = setting(variable);
     if (directory == nullptr || *directory == '\0')
         return 0;
     const char* next = directory;
@@ -196,7 +196,7 @@ bool file_in_use(const char16_t* path)
 
 BinRoom recycle_bin_room(const char16_t*, std::uint64_t)
 {
-    const char* bin = std::getenv("MORVANE_RECYCLE_BIN_DIR");
+    const char* bin = setting("MORVANE_RECYCLE_BIN_DIR");
     return bin != nullptr && *bin != '\0' ? BinRoom::takes : BinRoom::no_bin;
 }
 
@@ -207,7 +207,7 @@ bool move_to_recycle_bin(const char16_t* paths, bool* taken)
     std::uint32_t count = 0;
     for (const char16_t* path = paths; *path != u'\0'; path += utf16_length(path) + 1)
         taken[count++] = false;
-    const char* bin = std::getenv("MORVANE_RECYCLE_BIN_DIR");
+    const char* bin = setting("MORVANE_RECYCLE_BIN_DIR");
     if (bin == nullptr || *bin == '\0')
         return false;
     static unsigned moved;

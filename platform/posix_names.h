@@ -1,6 +1,13 @@
-// The native stand-in's names for Windows paths, shared by its parts.
+// The native stand-in's names for Windows paths and its settings, shared by
+// its parts.
 #pragma once
 
 #include <climits>
 
 bool to_native_name(const char* name, char (&native)[PATH_MAX]);
+
+// A setting from the environment. The program reads each once
+// (keep_settings, from its entry); the tests, which change them between
+// calls, read them on every call.
+const char* setting(const char* name);
+void keep_settings();

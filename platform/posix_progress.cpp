@@ -1,6 +1,7 @@
 // The native stand-in's progress window, and what it would tell running
 // programs: lines in a log that tests read.
 #include "platform/platform.h"
+#include "platform/posix_names.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -12,7 +13,7 @@ namespace {
 // who chooses Cancel once N lines were shown, if it is offered then.
 void log_progress(const char* format, const char* text, std::uint32_t done, std::uint32_t total)
 {
-    const char* name = std::getenv("MORVANE_PROGRESS_LOG");
+    const char* name = setting("MORVANE_PROGRESS_LOG");
     if (name == nullptr)
         return;
     if (FILE* log = std::fopen(name, "a")) {
@@ -42,7 +43,7 @@ void show_progress(const char* text, std::uint32_t done, std::uint32_t total, bo
 
 bool progress_cancelled()
 {
-    const char* after = std::getenv("MORVANE_PROGRESS_CANCEL");
+    const char* after = setting("MORVANE_PROGRESS_CANCEL");
     return progress_open && cancel_offered && after != nullptr && lines_shown >= std::strtol(after, nullptr, 10);
 }
 

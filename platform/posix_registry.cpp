@@ -7,6 +7,7 @@
 // type (four bytes, little-endian) and then its data. The 32-bit view of
 // HKEY_LOCAL_MACHINE\SOFTWARE lies in its WOW6432Node, as on 64-bit Windows.
 #include "platform/platform.h"
+#include "platform/posix_names.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -146,7 +147,7 @@ int hex_digit(char c)
 
 RegistryResult open_registry_key(RegistryRoot root, const char16_t* path, RegistryView view, RegistryKey& key)
 {
-    const char* base = std::getenv("MORVANE_REGISTRY_DIR");
+    const char* base = setting("MORVANE_REGISTRY_DIR");
     if (base == nullptr || *base == '\0')
         return RegistryResult::absent;
     char native[PATH_MAX];
@@ -184,7 +185,7 @@ void close_registry_key(RegistryKey key)
 
 RegistryResult get_registry_key_name(RegistryKey key, char16_t* name, std::uint32_t capacity, std::uint32_t& length)
 {
-    const char* base = std::getenv("MORVANE_REGISTRY_DIR");
+    const char* base = setting("MORVANE_REGISTRY_DIR");
     if (base == nullptr)
         return RegistryResult::failed;
     char relative[PATH_MAX];

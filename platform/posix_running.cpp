@@ -8,6 +8,7 @@
 // how it answers ("closes", "refuses" to close, or "sealed": it cannot be
 // looked at). They change at once, so waiting needs no time.
 #include "platform/platform.h"
+#include "platform/posix_names.h"
 
 #include <dirent.h>
 #include <strings.h>
@@ -59,7 +60,7 @@ ServiceFacts facts_of(const Fields& fields)
 
 bool entry_path(const char* variable, const char* name, char (&path)[4096])
 {
-    const char* directory = std::getenv(variable);
+    const char* directory = setting(variable);
     return directory != nullptr && *directory != '\0' &&
            std::snprintf(path, sizeof path, "%s/%s", directory, name) < static_cast<int>(sizeof path);
 }
@@ -121,7 +122,7 @@ bool service_file(const char16_t* name, char (&file)[256])
     char wanted[256];
     if (!to_utf8(name, wanted, sizeof wanted))
         return false;
-    const char* directory = std::getenv("MORVANE_SERVICES_DIR");
+    const char* directory = setting("MORVANE_SERVICES_DIR");
     DIR* listing = directory != nullptr ? opendir(directory) : nullptr;
     bool found = false;
     while (listing != nullptr && !found) {
@@ -164,7 +165,7 @@ bool runs_program(std::uint32_t id, const char16_t* path)
 // Hands `take` the name of each entry of the folder the variable names.
 void list_directory(const char* variable, void (*take)(const char* name))
 {
-    const char* directory = std::getenv(variable);
+    const char* directory = setting(variable);
     DIR* listing = directory != nullptr ? opendir(directory) : nullptr;
     if (listing == nullptr)
         return;

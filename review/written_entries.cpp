@@ -1,9 +1,10 @@
 // An entry is one line of the script, or a value's line with the lines that
 // carry its data on, together with the key section it lies in; or one path
-// of the list. Its hash is a polynomial over the entry's bytes modulo
-// 2^61 - 1 at a point drawn at random for each run: two different entries
-// of n bytes share it with a chance of n / 2^61, and a program that does
-// not know the point cannot make one entry pass for another.
+// of the list. Its hash is a polynomial modulo 2^61 - 1 at a point drawn at
+// random for each run, over symbols that each carry seven of the entry's
+// bytes: two different entries of n bytes share it with a chance of about
+// n / 7 / 2^61, and a program that does not know the point cannot make one
+// entry pass for another.
 #include "review/written_entries.h"
 
 #include <algorithm>
@@ -20,7 +21,8 @@ constexpr std::uint64_t prime = (std::uint64_t{1} << 61) - 1;
 constexpr std::uint64_t low31 = (std::uint64_t{1} << 31) - 1;
 std::uint64_t point;
 
-// Symbols beyond the bytes that mark what an entry is.
+// Symbols that mark what an entry is: a symbol of bytes carries their count
+// above its 56th bit, so that none is a mark.
 enum Mark : std::uint32_t {
     first_line = 256,
     key_line,
@@ -50,16 +52,65 @@ std::uint64_t multiply(std::uint64_t a, std::uint64_t b)
     return reduce((a_high * b_high << 1) + (middle >> 30) + ((middle & (low31 >> 1)) << 31) + a_low * b_low);
 }
 
-std::uint64_t feed(std::uint64_t hash, std::uint32_t symbol)
+std::uint64_t feed(std::uint64_t hash, std::uint64_t symbol)
 {
     return reduce(multiply(hash, point) + symbol + 1);
 }
 
-std::uint64_t feed_bytes(std::uint64_t hash, const char* bytes, std::uint32_t length)
+// Bytes go in seven at a time, as one symbol below the prime that also
+// tells how many bytes it carries (1 to 7), so that no run of bytes is fed
+// as a mark or as another run; the bytes of an entry may arrive in pieces.
+struct Hash {
+    std::uint64_t value;
+    std::uint64_t pending;
+    std::uint32_t pending_count;
+};
+
+void flush(Hash& hash)
 {
-    for (std::uint32_t i = 0; i < length; ++i)
-        hash = feed(hash, static_cast<unsigned char>(bytes[i]));
+    if (hash.pending_count == 0)
+        return;
+    hash.value = feed(hash.value, std::uint64_t{hash.pending_count} << 56 | hash.pending);
+    hash.pending = 0;
+    hash.pending_count = 0;
+}
+
+void feed_bytes(Hash& hash, const char* bytes, std::uint32_t length)
+{
+    std::uint32_t at = 0;
+    while (at < length && hash.pending_count > 0 && hash.pending_count < 7)
+        hash.pending |= std::uint64_t{static_cast<unsigned char>(bytes[at++])} << (8 * hash.pending_count++);
+    if (hash.pending_count == 7)
+        flush(hash);
+    for (; at + 8 <= length; at += 7) {
+        std::uint64_t word;
+        std::memcpy(&word, bytes + at, 8);
+        hash.value = feed(hash.value, std::uint64_t{7} << 56 | (word & 0x00FFFFFFFFFFFFFF));
+    }
+    for (; at < length; ++at) {
+        hash.pending |= std::uint64_t{static_cast<unsigned char>(bytes[at])} << (8 * hash.pending_count++);
+        if (hash.pending_count == 7)
+            flush(hash);
+    }
+}
+
+void feed_mark(Hash& hash, Mark mark)
+{
+    flush(hash);
+    hash.value = feed(hash.value, mark);
+}
+
+Hash begun(std::uint64_t from, Mark mark)
+{
+    Hash hash{from, 0, 0};
+    feed_mark(hash, mark);
     return hash;
+}
+
+std::uint64_t finished(Hash& hash)
+{
+    flush(hash);
+    return hash.value;
 }
 
 // 32 MiB of hashes: scripts of millions of lines. An entry past them is
@@ -194,7 +245,7 @@ bool walk_script_entries(const char* path, bool remember, TextForm& form)
     const bool utf16 = read_encoding(line_buffer, input_file) == ReportEncoding::utf16le;
     bool (*const read_piece)(char*, FileHandle) = utf16 ? read_utf16_line : read_crlf_line;
     std::uint64_t section = 0;  // the hash of the key line that values lie under
-    std::uint64_t entry = 0;
+    Hash entry{0, 0, 0};
     std::uint32_t line = 0;
     std::uint32_t entry_line = 0;
     bool open = false;  // an entry has begun and is not taken yet
@@ -210,14 +261,14 @@ bool walk_script_entries(const char* path, bool remember, TextForm& form)
             const char16_t first = first_unit(utf16);
             skipped = !value_goes_on && line > 1 && (first == u'\0' || first == u';');
             if (value_goes_on) {
-                entry = feed(entry, data_line);
+                feed_mark(entry, data_line);
             } else if (!skipped) {
                 key = line > 1 && first == u'[';
                 value = line > 1 && (first == u'"' || first == u'@');
-                entry = line == 1 ? feed(0, first_line)
-                        : key     ? feed(0, key_line)
-                        : value   ? feed(section, value_line)
-                                  : feed(0, other_line);
+                entry = line == 1 ? begun(0, first_line)
+                        : key     ? begun(0, key_line)
+                        : value   ? begun(section, value_line)
+                                  : begun(0, other_line);
                 entry_line = line;
                 show_line(utf16);
                 open = true;
@@ -226,19 +277,20 @@ bool walk_script_entries(const char* path, bool remember, TextForm& form)
         piece_continues = line_continues;
         if (skipped)
             continue;
-        entry = feed_bytes(entry, line_buffer, line_length);
+        feed_bytes(entry, line_buffer, line_length);
         // The registry editor carries a value's data on past a line that
         // ends with a backslash.
         value_goes_on = value && !piece_continues && ends_with_backslash(utf16);
         if (piece_continues || value_goes_on)
             continue;
+        const std::uint64_t hash = finished(entry);
         if (key)
-            section = entry;
-        take(entry, remember, "morvane.reg", entry_line, shown);
+            section = hash;
+        take(hash, remember, "morvane.reg", entry_line, shown);
         open = false;
     }
     if (open)
-        take(entry, remember, "morvane.reg", entry_line, shown);
+        take(finished(entry), remember, "morvane.reg", entry_line, shown);
     close_file(input_file);
     input_file = invalid_file;
     return true;
@@ -250,11 +302,13 @@ bool walk_list_entries(bool remember)
         return false;
     ListEntry listed;
     while (next_list_entry(listed)) {
-        std::uint64_t hash = feed(0, listed.folder ? listed_folder : listed_file);
-        for (std::uint32_t i = 0; i < listed.length; ++i)
-            hash = feed(feed(hash, listed.path[i] & 0xFF), listed.path[i] >> 8);
+        Hash hash = begun(0, listed.folder ? listed_folder : listed_file);
+        for (std::uint32_t i = 0; i < listed.length; ++i) {
+            const char unit[2] = {static_cast<char>(listed.path[i] & 0xFF), static_cast<char>(listed.path[i] >> 8)};
+            feed_bytes(hash, unit, 2);
+        }
         show_units(listed.path, listed.length);
-        take(hash, remember, "morvane-files.txt", listed.line, shown);
+        take(finished(hash), remember, "morvane-files.txt", listed.line, shown);
     }
     close_file_list();
     return true;
