@@ -43,6 +43,47 @@ const std::span<const StateLocation> scoped_locations[scope_count] = {
     windows_state_in(StateScope::user_classes),
 };
 
+// Each scope's locations grouped by their first name, so that a key is
+// compared only with the locations that begin with its own first name:
+// most keys begin with none of them.
+struct FirstNameGroup {
+    std::string_view name;
+    std::uint8_t count;
+    std::uint8_t at[96];
+};
+constexpr std::size_t most_groups = 32;
+FirstNameGroup groups[scope_count][most_groups];
+std::uint8_t group_count[scope_count];
+bool grouped;
+
+void group_locations()
+{
+    for (std::size_t scope = 0; scope < scope_count; ++scope) {
+        const std::span<const StateLocation> locations = scoped_locations[scope];
+        for (std::size_t i = 0; i < locations.size(); ++i) {
+            const std::string_view name = first_name(locations[i].path);
+            std::size_t g = 0;
+            while (g < group_count[scope] && !same_text(groups[scope][g].name, name))
+                ++g;
+            if (g == group_count[scope])
+                groups[scope][group_count[scope]++].name = name;
+            FirstNameGroup& group = groups[scope][g];
+            group.at[group.count++] = static_cast<std::uint8_t>(i);
+        }
+    }
+    grouped = true;
+}
+
+const FirstNameGroup* group_of(std::size_t scope, std::string_view key)
+{
+    const std::string_view name = first_name(key);
+    for (std::size_t g = 0; g < group_count[scope]; ++g) {
+        if (same_text(groups[scope][g].name, name))
+            return &groups[scope][g];
+    }
+    return nullptr;
+}
+
 // The key's name below each scope's key, in up to two spellings (as the
 // 64-bit view names it, and through WOW6432Node); absent where it does not
 // lie below it.
@@ -97,16 +138,17 @@ bool same_value_name(std::string_view wanted, const char16_t* name, std::uint32_
 // (`name` set), that names it.
 KeyVerdict find_state(bool under_users, std::string_view path, const char16_t* name, std::uint32_t length)
 {
+    if (!grouped)
+        group_locations();
     ScopedNames names{};
     scope_names(under_users, path, names);
     for (std::size_t scope = 0; scope < scope_count; ++scope) {
         for (std::string_view below : names[scope]) {
-            if (below.empty())
-                continue;
-            for (const StateLocation& location : scoped_locations[scope]) {
-                // Most keys differ from every location in their first letter.
+            const FirstNameGroup* group = below.empty() ? nullptr : group_of(scope, below);
+            for (std::uint8_t i = 0; group != nullptr && i < group->count; ++i) {
+                const StateLocation& location = scoped_locations[scope][group->at[i]];
                 std::string_view rest = below;
-                if (upper(rest[0]) != upper(location.path[0]) || !strip_key(rest, location.path))
+                if (!strip_key(rest, location.path))
                     continue;
                 if (location.value.empty() ||
                     (name != nullptr && rest.empty() && same_value_name(location.value, name, length)))
