@@ -81,6 +81,8 @@ std::string_view keep_or_count(bool under_users, std::string_view path)
     if (verdict.reason == KeptReason::none) {
         ++key_count;
         remember_deleted_key(under_users, path);
+        if (!under_users)
+            note_service_key(path);
         return "[-";
     }
     ++kept_key_count;
@@ -222,6 +224,8 @@ void create_script()
     write_text(script_header);
     key_count = 0;
     kept_key_count = 0;
+    noted_service_count = 0;
+    service_note_whole = true;
     untied_count = 0;
     value_count = 0;
     set_back_count = 0;

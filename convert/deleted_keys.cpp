@@ -8,6 +8,9 @@
 #include <iterator>
 
 #include "convert/name_hash.h"
+#include "convert/report_text.h"
+#include "convert/windows_trees.h"
+#include "state/state.h"
 
 namespace {
 
@@ -15,7 +18,7 @@ constexpr std::uint32_t slots = std::uint32_t{1} << 21;
 constexpr std::uint32_t most_keys = slots / 4 * 3;
 
 std::uint64_t hashes[slots];
-std::uint32_t key_count;
+std::uint32_t remembered_count;
 bool overflowed;
 // The hashes last remembered, whose slots are fetched into the cache while
 // the next lines are read: the table is far larger than the cache.
@@ -43,12 +46,12 @@ void settle(std::uint64_t hash)
     std::uint64_t* slot = slot_of(hash);
     if (*slot != 0)
         return;
-    if (key_count == most_keys) {
+    if (remembered_count == most_keys) {
         overflowed = true;
         return;
     }
     *slot = hash;
-    ++key_count;
+    ++remembered_count;
 }
 
 void settle_pending()
@@ -64,9 +67,9 @@ void settle_pending()
 void forget_deleted_keys()
 {
     std::fill(std::begin(pending), std::end(pending), 0);
-    if (key_count > 0)
+    if (remembered_count > 0)
         std::fill(std::begin(hashes), std::end(hashes), 0);
-    key_count = 0;
+    remembered_count = 0;
     overflowed = false;
 }
 
@@ -84,11 +87,28 @@ bool deleted_with_a_key(bool under_users, std::string_view text)
     settle_pending();
     if (overflowed)
         return true;
-    if (key_count == 0)
+    if (remembered_count == 0)
         return false;
     for (std::size_t at = text.find('\\'); at != std::string_view::npos; at = text.find('\\', at + 1)) {
         if (*slot_of(name_hash(under_users, text.substr(0, at))) != 0)
             return true;
     }
     return false;
+}
+
+void note_service_key(std::string_view path)
+{
+    if (!strip_key(path, "SYSTEM") || !is_control_set(first_name(path)))
+        return;
+    path = below_first_name(path);
+    if (!strip_key(path, "Services") || path.empty() || path.find('\\') != std::string_view::npos)
+        return;
+    const std::uint32_t length = noted_service_count < max_noted_services && path.find('?') == std::string_view::npos
+                                     ? units_of_text(path, noted_services[noted_service_count], noted_service_size - 1)
+                                     : 0;
+    if (length == 0) {
+        service_note_whole = false;
+        return;
+    }
+    noted_services[noted_service_count++][length] = u'\0';
 }

@@ -12,3 +12,6 @@ void remember_deleted_key(bool under_users, std::string_view path);
 // line's value then goes with that key. Also when too many keys were listed
 // to remember them all.
 bool deleted_with_a_key(bool under_users, std::string_view text);
+// Notes the service whose own key `path` of HKEY_LOCAL_MACHINE is:
+// SYSTEM\<control set>\Services\<name>.
+void note_service_key(std::string_view path);

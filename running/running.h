@@ -4,7 +4,8 @@
 
 #include <cstddef>
 
-// From the script and the list as they stand when the question is asked.
+// Before the question: the services from the note taken as the script was
+// written, the programs from the list as it stands.
 void find_what_runs();
 // The question's line on what runs, when anything does.
 void append_running_question(char* text, std::size_t size);

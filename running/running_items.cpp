@@ -8,6 +8,7 @@
 #include "backup/script_entries.h"
 #include "convert/name_hash.h"
 #include "running/service_keys.h"
+#include "state/state.h"
 
 Item items[max_items];
 std::uint32_t item_count;
@@ -85,8 +86,15 @@ void add_listed_service(const char16_t* service, std::uint32_t length, bool anno
     add_item(item, announced_only);
 }
 
+// Before the question, from the note taken as the script was written;
+// after it, from the reviewed copy.
 void find_listed_services(bool announced_only)
 {
+    if (!announced_only && service_note_whole) {
+        for (std::uint32_t i = 0; i < noted_service_count; ++i)
+            add_listed_service(noted_services[i], length_of(noted_services[i]), false);
+        return;
+    }
     if (!open_script_entries())
         return;
     ScriptEntry entry;

@@ -103,6 +103,14 @@ extern bool files_cancelled;
 // Services or programs of the installation were stopped: what follows can
 // no longer be cancelled.
 extern bool running_stopped;
+// The services whose own keys the script deletes, noted as it is written;
+// `service_note_whole` is false where one could not be noted (too many, or
+// a name with '?'), and the script must be read for them.
+inline constexpr std::uint32_t max_noted_services = 128;
+inline constexpr std::uint32_t noted_service_size = 257;
+extern char16_t noted_services[max_noted_services][noted_service_size];
+extern std::uint32_t noted_service_count;
+extern bool service_note_whole;
 
 // The backup taken before cleaning, and the check after it.
 inline constexpr std::uint32_t max_backup_problems_shown = 5;
