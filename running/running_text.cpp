@@ -135,15 +135,20 @@ void append_running_result(char* text, std::size_t size)
 {
     if (item_count == 0)
         return;
+    const std::uint32_t drivers = count_of(true, Fate::driver, Fate::driver);
     std::uint32_t services = 0;
     std::uint32_t still = 0;
     for (std::uint32_t i = 0; i < item_count; ++i) {
         services += items[i].service ? 1 : 0;
         still += still_running(items[i].fate) ? 1 : 0;
     }
+    const std::uint32_t programs = item_count - services;
+    services -= drivers;
     std::size_t used = std::strlen(text);
+    std::snprintf(text + used, size - used, "\n");
+    used = std::strlen(text);
     if (services > 0)
-        std::snprintf(text + used, size - used, "\nServices stopped and removed: %u\n",
+        std::snprintf(text + used, size - used, "Services stopped and removed: %u\n",
                       count_of(true, Fate::removed, Fate::removed));
     used = std::strlen(text);
     if (const std::uint32_t stopped = count_of(true, Fate::stopped, Fate::not_removed))
@@ -151,9 +156,8 @@ void append_running_result(char* text, std::size_t size)
     append_restart_services(text, size, Fate::marked, "Services stopped, removed when Windows restarts");
     append_restart_services(text, size, Fate::driver, "Drivers whose keys are deleted, loaded until Windows restarts");
     used = std::strlen(text);
-    if (item_count > services)
-        std::snprintf(text + used, size - used, "%sPrograms closed: %u\n", services > 0 ? "" : "\n",
-                      count_of(false, Fate::closed, Fate::closed));
+    if (programs > 0)
+        std::snprintf(text + used, size - used, "Programs closed: %u\n", count_of(false, Fate::closed, Fate::closed));
     used = std::strlen(text);
     if (const std::uint32_t ended = count_of(false, Fate::ended, Fate::ended))
         std::snprintf(text + used, size - used, "Programs ended: %u\n", ended);
