@@ -13,12 +13,14 @@ step() {
   shift
   echo
   echo "==== $name"
+  local started=$SECONDS
   if "$@"; then
     passed=$((passed + 1))
   else
     failed=$((failed + 1))
     failures+=("$name")
   fi
+  echo "==== $name: $((SECONDS - started)) s"
 }
 
 step "unit tests (native build)" ctest --test-dir build/native --output-on-failure -j "$(nproc)"
@@ -29,7 +31,8 @@ step "fuzzing" bash scripts/fuzz.sh
 step "benchmark (small report, to check it works)" bash bench/run.sh 20000 1
 step "the Windows programs, as files" bash tests/check_exe.sh
 step "the release, built twice from two clones" bash tests/check_release.sh
-# Under qemu's i386 emulator the Wine test takes about 22 minutes.
+# Under qemu's i386 emulator the Wine test takes about 22 minutes with the
+# two builds one after the other; they now run side by side.
 step "the Windows program under Wine" timeout 2400 bash tests/wine/e2e.sh
 
 echo
