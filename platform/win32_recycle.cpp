@@ -33,16 +33,12 @@ void load_system_dll(const WCHAR* name)
     LoadLibraryW(path);
 }
 
-}  // namespace
-
 // Only fixed drives have a Recycle Bin. Its size and whether it deletes at
 // once are set per volume, the one the item lies on: a subst drive's
 // folder's, or a volume's mounted in a folder. A volume not yet set takes
 // the default, a twentieth of its size.
-BinRoom recycle_bin_room(const char16_t* path, std::uint64_t size)
+bool bin_limit(const char16_t* path, std::uint64_t& limit)
 {
-    if (path[0] == u'\\' || path[1] != u':')
-        return BinRoom::no_bin;
     static char16_t resolved[32768];
     static WCHAR root[32768];
     const WCHAR drive[] = {static_cast<WCHAR>(path[0]), L':', L'\0'};
@@ -54,20 +50,48 @@ BinRoom recycle_bin_room(const char16_t* path, std::uint64_t size)
         GetDriveTypeW(root) != DRIVE_FIXED ||
         dword_value(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\Explorer",
                     L"NoRecycleFiles", 0) != 0)
-        return BinRoom::no_bin;
+        return false;
     ULARGE_INTEGER total = {};
-    std::uint64_t limit = GetDiskFreeSpaceExW(root, nullptr, &total, nullptr) ? total.QuadPart / 20 : 0;
+    limit = GetDiskFreeSpaceExW(root, nullptr, &total, nullptr) ? total.QuadPart / 20 : 0;
     WCHAR volume[64];
     if (GetVolumeNameForVolumeMountPointW(root, volume, 64) && lstrlenW(volume) > 11) {
         WCHAR key[160] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\BitBucket\\Volume\\";
         lstrcatW(key, volume + 10);  // "\\?\Volume{...}\" without its first part
         key[lstrlenW(key) - 1] = L'\0';
         if (dword_value(HKEY_CURRENT_USER, key, L"NukeOnDelete", 0) != 0)
-            return BinRoom::no_bin;
+            return false;
         limit = std::uint64_t{dword_value(HKEY_CURRENT_USER, key, L"MaxCapacity",
                                           static_cast<DWORD>(limit >> 20))} << 20;
     }
-    return size > limit ? BinRoom::too_large : BinRoom::takes;
+    return true;
+}
+
+}  // namespace
+
+BinRoom recycle_bin_room(const char16_t* path, std::uint64_t size)
+{
+    if (path[0] == u'\\' || path[1] != u':')
+        return BinRoom::no_bin;
+    // An item lies on its folder's volume, as a listed folder is never a
+    // mount point itself: the items of one folder share one answer, which
+    // would take a dozen calls each to find again.
+    static char16_t folder[32768];
+    static std::uint32_t folder_length;
+    static std::uint64_t limit;
+    static bool has_bin;
+    std::uint32_t length = 0;
+    for (std::uint32_t i = 0; path[i] != u'\0'; ++i)
+        length = path[i] == u'\\' ? i : length;
+    bool same = length > 0 && length == folder_length;
+    for (std::uint32_t i = 0; same && i < length; ++i)
+        same = path[i] == folder[i];
+    if (!same) {
+        has_bin = bin_limit(path, limit);
+        folder_length = length < 32768 ? length : 0;
+        for (std::uint32_t i = 0; i < folder_length; ++i)
+            folder[i] = path[i];
+    }
+    return !has_bin ? BinRoom::no_bin : size > limit ? BinRoom::too_large : BinRoom::takes;
 }
 
 namespace {
