@@ -17,6 +17,7 @@
 #include "convert/unknown_characters.h"
 #include "convert/value_entries.h"
 #include "state/state.h"
+#include "written/entry_stream.h"
 
 namespace {
 
@@ -158,7 +159,7 @@ void write_entry_for(const ReportLine& line)
         std::memcpy(entry + used, line.units + 2 * std::size_t{offset}, tail_bytes);
         used += tail_bytes;
         put("]\r\n", 2);
-        write_file(script_file, entry, static_cast<std::uint32_t>(used));
+        write_script(entry, static_cast<std::uint32_t>(used));
         return;
     }
     put(entry_start, 1);
@@ -221,6 +222,7 @@ void create_script()
     }
     if (script_in_utf16)
         write_file(script_file, utf16_byte_order_mark, 2);
+    begin_script_entries(script_in_utf16, EntryUse::remember);
     write_text(script_header);
     key_count = 0;
     kept_key_count = 0;
@@ -302,8 +304,10 @@ void build_cleaning_script()
 
     close_file(input_file);
     input_file = invalid_file;
-    close_file(script_file);
+    const bool written = close_file(script_file);
     script_file = invalid_file;
+    if (written)
+        end_script_entries();
     if (script_needs_utf16 && !script_in_utf16)
         convert_script_to_utf16();
     if (key_count + value_count + set_back_count == 0 && file_sections_at < 0)

@@ -8,6 +8,7 @@
 #include "convert/line_reader.h"
 #include "state/state.h"
 #include "text/utf16.h"
+#include "written/entry_stream.h"
 
 namespace {
 
@@ -79,10 +80,16 @@ const RootName* root_of(const char* key)
     return nullptr;
 }
 
+void write_script(const char* bytes, std::uint32_t length)
+{
+    write_file(script_file, bytes, length);
+    feed_script_bytes(bytes, length);
+}
+
 void write_text(std::string_view text)
 {
     if (!script_in_utf16) {
-        write_file(script_file, text.data(), static_cast<std::uint32_t>(text.size()));
+        write_script(text.data(), static_cast<std::uint32_t>(text.size()));
         return;
     }
     if (report_encoding == ReportEncoding::ansi) {
@@ -96,27 +103,27 @@ void write_text(std::string_view text)
             converted[2 * i + 1] = '\0';
         }
         bytes = bytes == 0 ? static_cast<std::uint32_t>(2 * text.size()) : bytes;
-        write_file(script_file, converted, bytes);
+        write_script(converted, bytes);
         return;
     }
     const char* next = text.data();
     const char* const end = next + text.size();
     char units[1024];
     while (next < end)
-        write_file(script_file, units, utf8_to_utf16(next, end, units, sizeof units));
+        write_script(units, utf8_to_utf16(next, end, units, sizeof units));
 }
 
 void write_units(const char16_t* units, std::uint32_t length)
 {
     if (script_in_utf16) {
-        write_file(script_file, reinterpret_cast<const char*>(units), 2 * length);
+        write_script(reinterpret_cast<const char*>(units), 2 * length);
         return;
     }
     // A character takes at most two bytes in the ANSI code pages.
     char bytes[1024];
     for (std::uint32_t done = 0; done < length;) {
         const std::uint32_t part = length - done < 512 ? length - done : 512;
-        write_file(script_file, bytes, utf16_to_ansi(units + done, part, bytes, sizeof bytes));
+        write_script(bytes, utf16_to_ansi(units + done, part, bytes, sizeof bytes));
         done += part;
     }
 }
@@ -130,6 +137,7 @@ void convert_script_to_utf16()
     bool whole = input_file != invalid_file && script_file != invalid_file;
     if (whole) {
         write_file(script_file, "\xFF\xFE", 2);
+        begin_script_entries(true, EntryUse::remember);
         alignas(char16_t) char units[2 * chunk_size + 4];
         line_continues = false;
         while (whole && read_crlf_line(line_buffer, input_file)) {
@@ -137,7 +145,7 @@ void convert_script_to_utf16()
             whole = bytes > 0 || line_length == 0;
             constexpr char line_end[] = {'\r', '\0', '\n', '\0'};
             std::memcpy(units + bytes, line_end, sizeof line_end);
-            write_file(script_file, units, bytes + sizeof line_end);
+            write_script(units, bytes + sizeof line_end);
         }
     }
     if (input_file != invalid_file)
@@ -146,8 +154,11 @@ void convert_script_to_utf16()
     if (script_file != invalid_file)
         whole = close_file(script_file) && whole;
     script_file = invalid_file;
-    if (!whole || !replace_file(converted_path, script_path))
+    end_script_entries();
+    if (!whole || !replace_file(converted_path, script_path)) {
+        drop_script_entries();
         delete_file(converted_path);
+    }
 }
 
 void write_kept_comment(const KeyVerdict& verdict, std::string_view how)

@@ -48,6 +48,8 @@ const RootName* root_of(const char* key);
 // are named exactly, whatever their script. `text` is 8-bit: the ANSI code
 // page's for an ANSI report, UTF-8 for a UTF-16 one.
 void write_text(std::string_view text);
+// Bytes as they stand in the script, remembered as written.
+void write_script(const char* bytes, std::uint32_t length);
 // UTF-16 units, converted for an ANSI script.
 void write_units(const char16_t* units, std::uint32_t length);
 

@@ -7,6 +7,7 @@
 #include <initializer_list>
 
 #include "review/written_entries.h"
+#include "written/entry_hash.h"
 #include "state/state.h"
 
 namespace {
@@ -76,10 +77,12 @@ bool take_copy(char* path, char* copy)
 
 void remember_written_files()
 {
-    forget_written_entries();
-    walk_script_entries(script_path, true, written_form);
+    // The script's entries were remembered as it was written, unless it was
+    // written otherwise.
+    if (!streamed_script_form(written_form))
+        walk_script_entries(script_path, EntryUse::remember, written_form);
     if (files_listed)
-        walk_list_entries(true);
+        walk_list_entries(EntryUse::remember);
     seal_written_entries();
     own_entries = 0;
 }
@@ -94,7 +97,9 @@ bool take_reviewed_files()
     if (!take_copy(script_path, copied_script) || (files_listed && !take_copy(list_path, copied_list)))
         return false;
     TextForm form = TextForm::ansi;
-    if (!walk_script_entries(script_path, false, form) || (files_listed && !walk_list_entries(false)))
+    forget_foreign_entries();
+    if (!walk_script_entries(script_path, EntryUse::check, form) ||
+        (files_listed && !walk_list_entries(EntryUse::check)))
         return refuse("The reviewed files could not be read back. Nothing was changed.");
     if (form != written_form)
         return refuse("'morvane.reg' was saved in another encoding than it was written in, which the registry "

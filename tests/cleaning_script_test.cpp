@@ -11,6 +11,8 @@
 
 #include "convert/tag_list.h"
 #include "files/file_sections.h"
+#include "review/review.h"
+#include "review/written_entries.h"
 #include "state/state.h"
 #include "tests/test_support.h"
 
@@ -45,6 +47,13 @@ Conversion convert_in(const test::Sandbox& sandbox, const std::string& report)
         use_standard_tag();
         std::strcpy(report_path, report_file.c_str());
         build_cleaning_script();
+        // What was remembered while the script was written is what the
+        // review reads back from it; otherwise the output tells.
+        remember_written_files();
+        TextForm form = TextForm::ansi;
+        forget_foreign_entries();
+        if (!walk_script_entries(script_path, EntryUse::check, form) || foreign_entry_count() != 0)
+            std::printf("read back otherwise than written: %s\n", foreign_entry_lines());
         std::printf("key_count=%d\n", key_count);
     });
     const bool written = std::filesystem::is_regular_file(sandbox.script());

@@ -10,6 +10,8 @@
 #include "convert/cleaning_script.h"
 #include "convert/tag_list.h"
 #include "files/file_sections.h"
+#include "review/review.h"
+#include "review/written_entries.h"
 #include "running/service_keys.h"
 #include "state/state.h"
 #include "tests/fuzz/fuzz_support.h"
@@ -181,6 +183,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         fuzz::check(setjmp(fuzz::process_end) == 0, "the file list never ends the process");
         build_file_list();
         check_file_list(units_lines_of(data, size, utf16_report));
+        remember_written_files();
+        TextForm form = TextForm::ansi;
+        forget_foreign_entries();
+        fuzz::check(walk_script_entries(script_path, EntryUse::check, form) && foreign_entry_count() == 0,
+                    "the entries remembered while the script was written are those read back from it");
     }
 
     if (!std::filesystem::exists(script)) {

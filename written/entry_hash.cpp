@@ -1,0 +1,121 @@
+// An entry's hash is a polynomial modulo 2^61 - 1 at a point drawn at
+// random for each run, over symbols that each carry up to seven of the
+// entry's bytes: two different entries of n bytes share it with a chance of
+// about n / 7 / 2^61, and a program that does not know the point cannot
+// make one entry pass for another.
+#include "written/entry_hash.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "platform/platform.h"
+
+namespace {
+
+constexpr std::uint64_t prime = (std::uint64_t{1} << 61) - 1;
+constexpr std::uint64_t low31 = (std::uint64_t{1} << 31) - 1;
+std::uint64_t point;
+
+std::uint64_t reduce(std::uint64_t value)
+{
+    value = (value & prime) + (value >> 61);
+    value = (value & prime) + (value >> 61);
+    return value >= prime ? value - prime : value;
+}
+
+// a * b modulo the prime in 64-bit steps, which 32-bit builds also have:
+// 2^61 is 1 there, so the product's parts above it fold back onto it.
+std::uint64_t multiply(std::uint64_t a, std::uint64_t b)
+{
+    const std::uint64_t a_high = a >> 31;
+    const std::uint64_t a_low = a & low31;
+    const std::uint64_t b_high = b >> 31;
+    const std::uint64_t b_low = b & low31;
+    const std::uint64_t middle = a_high * b_low + a_low * b_high;
+    return reduce((a_high * b_high << 1) + (middle >> 30) + ((middle & (low31 >> 1)) << 31) + a_low * b_low);
+}
+
+std::uint64_t feed(std::uint64_t hash, std::uint64_t symbol)
+{
+    return reduce(multiply(hash, point) + symbol + 1);
+}
+
+// Bytes go in seven at a time, as one symbol below the prime that also
+// tells how many bytes it carries (1 to 7), so that no run of bytes is fed
+// as a mark or as another run.
+void flush(EntryHash& hash)
+{
+    if (hash.pending_count == 0)
+        return;
+    hash.value = feed(hash.value, hash.pending_count * (std::uint64_t{1} << 56) | hash.pending);
+    hash.pending = 0;
+    hash.pending_count = 0;
+}
+
+// 32 MiB of hashes: scripts of millions of lines. An entry past them is
+// not remembered, and so is shown to the user.
+constexpr std::uint32_t max_written = std::uint32_t{1} << 22;
+std::uint64_t written[max_written];
+std::uint32_t written_count;
+
+}  // namespace
+
+void feed_bytes(EntryHash& hash, const char* bytes, std::uint32_t length)
+{
+    std::uint32_t at = 0;
+    while (at < length && hash.pending_count > 0 && hash.pending_count < 7)
+        hash.pending |= std::uint64_t{static_cast<unsigned char>(bytes[at++])} << (8 * hash.pending_count++);
+    if (hash.pending_count == 7)
+        flush(hash);
+    for (; at + 8 <= length; at += 7) {
+        std::uint64_t word;
+        std::memcpy(&word, bytes + at, 8);
+        hash.value = feed(hash.value, std::uint64_t{7} << 56 | (word & 0x00FFFFFFFFFFFFFF));
+    }
+    for (; at < length; ++at) {
+        hash.pending |= std::uint64_t{static_cast<unsigned char>(bytes[at])} << (8 * hash.pending_count++);
+        if (hash.pending_count == 7)
+            flush(hash);
+    }
+}
+
+void feed_mark(EntryHash& hash, Mark mark)
+{
+    flush(hash);
+    hash.value = feed(hash.value, static_cast<std::uint32_t>(mark));
+}
+
+void feed_value(EntryHash& hash, std::uint64_t value)
+{
+    flush(hash);
+    hash.value = feed(hash.value, value);
+}
+
+std::uint64_t finished(EntryHash& hash)
+{
+    flush(hash);
+    return hash.value;
+}
+
+void forget_written_entries()
+{
+    get_random_bytes(&point, sizeof point);
+    point = reduce(point);
+    written_count = 0;
+}
+
+void remember_entry(std::uint64_t hash)
+{
+    if (written_count < max_written)
+        written[written_count++] = hash;
+}
+
+void seal_written_entries()
+{
+    std::sort(written, written + written_count);
+}
+
+bool entry_was_written(std::uint64_t hash)
+{
+    return std::binary_search(written, written + written_count, hash);
+}
