@@ -143,9 +143,10 @@ void convert_script_to_utf16()
         while (whole && read_crlf_line(line_buffer, input_file)) {
             const std::uint32_t bytes = ansi_to_utf16le(line_buffer, line_length, units, sizeof units - 4);
             whole = bytes > 0 || line_length == 0;
+            // A line longer than a chunk comes in pieces, which stay one line.
             constexpr char line_end[] = {'\r', '\0', '\n', '\0'};
             std::memcpy(units + bytes, line_end, sizeof line_end);
-            write_script(units, bytes + sizeof line_end);
+            write_script(units, bytes + (line_continues ? 0 : sizeof line_end));
         }
     }
     if (input_file != invalid_file)

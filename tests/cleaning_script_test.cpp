@@ -306,6 +306,8 @@ TEST(CleaningScript, WritesEntriesForTheValuesAddedOrChangedUnderKeysThatWereThe
     test::set_value(software / "Microsoft" / "Cryptography" / "RNG", "Seed", 3, "\x01");
     std::string cut = "HKLM\\SOFTWARE\\Run\\Fernwick: \"C:\\f.exe\"";
     cut.insert(18, std::string(1000 - cut.size(), 'c'));
+    std::string long_cut = cut;
+    long_cut.insert(18, std::string(8170 - cut.size(), 'c'));
     const std::string set_key = "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Set]\r\n";
     const std::string changed = "\r\n; Values the installation changed, set back to what they were before\r\n";
     const std::string no_entry = "\r\n; No entry, ";
@@ -396,6 +398,15 @@ TEST(CleaningScript, WritesEntriesForTheValuesAddedOrChangedUnderKeysThatWereThe
         EXPECT_EQ(convert_with_registry(report, utf16), std::pair("keys 1, values 6, set back 8, kept 2\n"s, expected))
             << (utf16 ? "UTF-16" : "ANSI");
     }
+    // A comment longer than a chunk stays one line when the 8-bit script is
+    // written again in UTF-16LE.
+    EXPECT_EQ(convert_with_registry(crlf_lines({"Regshot 1.9.0 x64 ANSI", "Values added: 1", long_cut, "",
+                                                "Values modified: 2", "----", rows[14].old, rows[14].line, ""}),
+                                    false),
+              std::pair("keys 0, values 0, set back 1, kept 0\n"s,
+                        script_header + "\r\n; Values added under keys that were already there\r\n" + no_entry +
+                            "the registry cannot tell which value it names: " + long_cut + "\r\n" + changed + "\r\n" +
+                            set_key + rows[14].entry));
     // RegShot leaves out an empty keys section: the values section is read all the same.
     EXPECT_EQ(convert_with_registry(crlf_lines({"Regshot 1.9.0 x64 ANSI", "Values added: 1", rows[0].line, ""}), false),
               std::pair("keys 0, values 1, set back 0, kept 0\n"s,
