@@ -2,8 +2,8 @@
 # The Windows program under Wine: dialogs driven from outside, keys really
 # deleted by the registry editor, and the ones that must stay still there.
 # Every scenario runs with build/win32/morvane.exe in a 64-bit prefix
-# (WoW64), then with build/win64/morvane.exe; where the host cannot run
-# 32-bit code, with the 64-bit build alone.
+# (WoW64) and, side by side, with build/win64/morvane.exe; where the host
+# cannot run 32-bit code, with the 64-bit build alone.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 MORVANE_OWN_DISPLAY=1
