@@ -174,7 +174,6 @@ namespace {
 // From the copies of the reviewed files.
 void clean()
 {
-    begin_progress();
     back_up_listed_keys();
     if (cancelled() || !cleaning_agreed())
         return;
@@ -207,8 +206,16 @@ int main_flow()
 
     remember_written_files();
     offer_editing();
-    if (!cleaning_confirmed() || !take_reviewed_files())
+    if (!cleaning_confirmed())
         return 0;
+    // The window appears once the work has taken a moment, and the reading
+    // of the reviewed files is part of it; it is not shown while the review
+    // asks, since nothing answers its messages then.
+    begin_progress();
+    if (!take_reviewed_files()) {
+        end_progress();
+        return 0;
+    }
     clean();
     discard_reviewed_copies();
     return 0;
