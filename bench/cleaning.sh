@@ -46,8 +46,20 @@ morvane_start "$WORK/run"
 expect_message "'tags.ini' not found.\\nMorvane will only search for the standard 'Keys added' string." Return
 answer_dialog 'C:\report.txt'
 expect_message "'morvane.reg' has been created, do you want to edit it (at your own risk)?" n
-expect_message "$keys registry key(s) found parsing report.\\n\\nCONTINUE WITH CLEANING?\\nWarning: if you are editing 'morvane.reg', close it NOW." Return
+next_message
+[ "$SHOWN" = "$keys registry key(s) found parsing report.\\n\\nCONTINUE WITH CLEANING?\\nWarning: if you are editing 'morvane.reg', close it NOW." ] ||
+  die "question '$SHOWN'"
+question=$(wait_window "$CAPTION")
+sleep 0.3
+xdotool windowfocus --sync "$question" key Return
 start=$(now)
+# The progress window: the first window under the caption after the question.
+while :; do
+  window=$(xdotool search --onlyvisible --name "^$CAPTION\$" 2>/dev/null | grep -vx "$question" | head -n 1) || true
+  [ -z "$window" ] || break
+  [ $(($(now) - start)) -lt 60000000000 ] || die "no progress window"
+done
+shown=$(($(now) - start))
 until pgrep -f 'regedit.exe' >/dev/null; do
   sleep 0.05
   [ $(($(now) - start)) -lt 1800000000000 ] || die "the registry editor did not start"
@@ -72,6 +84,7 @@ imported=$(($(now) - start))
 
 echo "build: ${MORVANE_EXE#"$PWD"/} ($WINE_KIND)"
 echo "tree: $keys keys, 3 values each (made by reg import in $(seconds "$made") s)"
+echo "Morvane's progress window after confirming:  $(seconds "$shown") s (the time includes finding it)"
 echo "reg export of the tree:                      $(seconds "$exported") s"
 echo "the registry editor's import of the entries: $(seconds "$imported") s"
 awk -v b="$backed_up" -v c="$cleaned" -v e="$exported" -v i="$imported" 'BEGIN {
