@@ -257,9 +257,11 @@ void note_foreign_entry(const char* file, std::uint32_t line, const char* bytes,
     std::uint32_t used = kept;
     if (utf16) {
         char16_t text[shown_length];
-        for (std::uint32_t i = 0; i < kept; ++i)
-            text[i] = static_cast<char16_t>(static_cast<unsigned char>(bytes[std::size_t{2} * i]) |
-                                            static_cast<unsigned char>(bytes[std::size_t{2} * i + 1]) << 8);
+        for (std::uint32_t i = 0; i < kept; ++i) {
+            const auto low = static_cast<unsigned char>(bytes[std::size_t{2} * i]);
+            const auto high = static_cast<unsigned char>(bytes[std::size_t{2} * i + 1]);
+            text[i] = static_cast<char16_t>(low | high << 8);
+        }
         used = utf16_to_ansi(text, kept, shown, sizeof shown - 4);
     } else {
         // An 8-bit line is in the code page already.
