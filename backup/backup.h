@@ -12,8 +12,11 @@
 void append_key_line(char* lines, std::size_t size, const char16_t* key, std::uint32_t length, std::uint32_t width,
                      const char* after);
 
-// Creates backup_file, a new file named in backup_path; false when that
-// fails in both folders.
+// Morvane\Backups in the local application data folder, made where it is
+// not there: its length, or 0 where it cannot be used.
+std::uint32_t backup_directory(char* directory);
+// Creates backup_file, in that folder or else the temporary directory, a
+// new file named in backup_path; false when that fails in both.
 bool create_backup_file();
 
 // Saves each key that the script deletes, in the report's registry view,
@@ -44,7 +47,8 @@ std::uint32_t check_cleaning();
 // The closing message's counts of keys and values, with the first few
 // still there by name.
 void append_cleaning_result(char* text, std::size_t size);
-// Where the backup is and what opening it restores.
-void append_backup_note(char* text, std::size_t size, bool files_went);
+// Where the backup is and what opening it restores; `others_went`: files
+// or tasks went, which it does not hold.
+void append_backup_note(char* text, std::size_t size, bool others_went);
 // Tells the user that cancelling the backup deleted nothing, and what it kept.
 void report_cancelled();

@@ -37,30 +37,29 @@ bool create_backup_in(const char* directory, std::uint32_t length)
 
 }  // namespace
 
-// Morvane\Backups in the local application data folder, or else the
-// temporary directory.
+std::uint32_t backup_directory(char* directory)
+{
+    std::uint32_t length = get_local_app_data_directory(directory, path_size);
+    if (length == 0 || length >= path_size)
+        return 0;
+    for (const char* part : {"\\Morvane", "\\Backups"}) {
+        const std::size_t part_length = std::strlen(part);
+        if (length + part_length >= path_size)
+            return 0;
+        std::memcpy(directory + length, part, part_length + 1);
+        length += static_cast<std::uint32_t>(part_length);
+        if (!make_directory(directory))
+            return 0;
+    }
+    return length;
+}
+
 bool create_backup_file()
 {
     char directory[path_size];
-    std::uint32_t length = get_local_app_data_directory(directory, path_size);
-    if (length != 0 && length < path_size) {
-        for (const char* part : {"\\Morvane", "\\Backups"}) {
-            const std::size_t part_length = std::strlen(part);
-            if (length + part_length >= path_size) {
-                length = 0;
-                break;
-            }
-            std::memcpy(directory + length, part, part_length + 1);
-            length += static_cast<std::uint32_t>(part_length);
-            if (!make_directory(directory)) {
-                length = 0;
-                break;
-            }
-        }
-        if (length != 0 && create_backup_in(directory, length))
-            return true;
-    }
+    std::uint32_t length = backup_directory(directory);
+    if (length != 0 && create_backup_in(directory, length))
+        return true;
     length = get_temp_path(path_size, directory);
     return length != 0 && length < path_size && create_backup_in(directory, length);
 }
-

@@ -167,10 +167,10 @@ void append_cleaning_result(char* text, std::size_t size)
         append_tally(text, size, value_settings, settings);
 }
 
-void append_backup_note(char* text, std::size_t size, bool files_went)
+void append_backup_note(char* text, std::size_t size, bool others_went)
 {
     const std::size_t used = std::strlen(text);
-    if (backup_empty && keys.gone + values.gone == 0 && !files_went)
+    if (backup_empty && keys.gone + values.gone == 0 && !others_went)
         std::snprintf(text + used, size - used,
                       "Nothing was deleted, and nothing needed saving: none of the listed keys was there, so no "
                       "backup was written.");

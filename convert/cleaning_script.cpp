@@ -14,6 +14,7 @@
 #include "convert/line_reader.h"
 #include "convert/report_survey.h"
 #include "convert/report_text.h"
+#include "convert/scheduled_tasks.h"
 #include "convert/value_entries.h"
 #include "state/state.h"
 #include "written/entry_stream.h"
@@ -176,7 +177,7 @@ void build_cleaning_script()
         end_script_entries();
     if (script_needs_utf16 && !script_in_utf16)
         convert_script_to_utf16();
-    if (key_count + value_count + set_back_count == 0 && file_sections_at < 0)
+    if (key_count + value_count + set_back_count + installation_task_count() == 0 && file_sections_at < 0)
         end_with_nothing_to_do();
 }
 

@@ -8,6 +8,7 @@
 #include "convert/deleted_keys.h"
 #include "convert/key_safety.h"
 #include "convert/report_text.h"
+#include "convert/scheduled_tasks.h"
 #include "convert/unknown_characters.h"
 #include "state/state.h"
 
@@ -54,6 +55,16 @@ bool names_one_key(const char* tail, std::size_t length)
 // that says why: the user can still delete it by removing the ';'.
 std::string_view keep_or_count(bool under_users, std::string_view path)
 {
+    std::uint32_t task = 0;
+    const TaskPart part = under_users ? TaskPart::none : task_part_of_key(path, false, task);
+    if (part == TaskPart::task) {
+        write_task_line(task, write_text, write_units);
+        return ";[-";
+    }
+    if (part == TaskPart::with_task) {
+        write_kept_comment({KeptReason::with_task, {}}, "Remove the ';' below to delete it anyway.");
+        return ";[-";
+    }
     const KeyVerdict verdict = classify_listed_key(under_users, path);
     if (verdict.reason == KeptReason::none) {
         ++key_count;

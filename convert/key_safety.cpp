@@ -7,6 +7,7 @@
 #include "convert/installation_ties.h"
 #include "convert/name_hash.h"
 #include "convert/report_text.h"
+#include "convert/scheduled_tasks.h"
 #include "convert/windows_state.h"
 #include "convert/windows_trees.h"
 #include "state/state.h"
@@ -215,6 +216,9 @@ KeyVerdict classify_listed_value(bool under_users, std::string_view key, const c
 {
     if (listed_hive_count > 0 && hive_listed(name_hash(under_users, first_name(key))))
         return {KeptReason::in_loaded_hive, {}};
+    std::uint32_t task = 0;
+    if (!under_users && task_part_of_key(key, true, task) != TaskPart::none)
+        return {KeptReason::with_task, {}};
     const KeyVerdict state = find_state(under_users, key, name, length);
     return state.reason != KeptReason::none ? state
                                             : tree_verdict(under_users, key, name, length, data, data_length);

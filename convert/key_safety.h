@@ -11,6 +11,7 @@ enum class KeptReason : unsigned char {
     windows_state,
     untied,         // in Windows' own trees, and nothing ties it to the installation
     tracking_tool,  // of the tools that tracked the installation
+    with_task,      // of a scheduled task of the installation's, which goes through the Task Scheduler
 };
 
 struct KeyVerdict {

@@ -9,6 +9,7 @@
 #include "convert/headings.h"
 #include "convert/installation_ties.h"
 #include "convert/report_text.h"
+#include "convert/scheduled_tasks.h"
 #include "convert/windows_trees.h"
 #include "state/state.h"
 
@@ -101,6 +102,8 @@ void note_key(const ReportLine& line)
     const std::string_view path(key + root->written_in_report.size() + 1,
                                 line.bytes - static_cast<std::size_t>(key - line.text) -
                                     root->written_in_report.size() - 1);
+    if (!root->users)
+        note_task_cache_key(path);
     if (!may_introduce(path))
         return;
     const Place place = place_of(root->users, path);
@@ -164,6 +167,7 @@ ReportBuild build_named_in(const char* line)
 void survey_report(std::int64_t first_line, ReportBuild build)
 {
     forget_installation_ties();
+    forget_scheduled_tasks();
     shot_times_known = false;
     report_from_x64 = build == ReportBuild::x64;
     bool names_wow64 = false;
@@ -188,9 +192,12 @@ void survey_report(std::int64_t first_line, ReportBuild build)
             script_in_utf16 = true;
         if (reading == Reading::keys && key_line)
             note_key(line);
+        else if (reading == Reading::values && key_line && line.whole)
+            note_task_value({key_of(line.text), line.bytes - static_cast<std::size_t>(key_of(line.text) - line.text)});
         else if (reading == Reading::files && !key_line)
             note_path(line);
     }
+    settle_scheduled_tasks();
     if (!named)
         report_from_x64 = names_wow64;
     report_view_guessed = build == ReportBuild::unnamed && !names_wow64;

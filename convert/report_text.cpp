@@ -6,6 +6,7 @@
 
 #include "convert/key_safety.h"
 #include "convert/line_reader.h"
+#include "convert/scheduled_tasks.h"
 #include "state/state.h"
 #include "text/utf16.h"
 #include "written/entry_stream.h"
@@ -164,6 +165,12 @@ void convert_script_to_utf16()
 
 void write_kept_comment(const KeyVerdict& verdict, std::string_view how)
 {
+    if (verdict.reason == KeptReason::with_task) {
+        write_text(with_task_reason);
+        write_text(how);
+        write_text("\r\n");
+        return;
+    }
     write_text("; Kept: ");
     switch (verdict.reason) {
     case KeptReason::hive_root:

@@ -123,7 +123,7 @@ bool write_value_entry(ValuePart part, const RootName& root, const char16_t* uni
                               split.name_end - split.key_end - 1, units + split.name_end + 2,
                               length - split.name_end - 2);
     if (verdict.reason != KeptReason::none) {
-        ++kept_key_count;
+        kept_key_count += verdict.reason == KeptReason::with_task ? 0 : 1;
         untied_count += verdict.reason == KeptReason::untied ? 1 : 0;
         write_text("\r\n");
         write_kept_comment(verdict, part == ValuePart::added

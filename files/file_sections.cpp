@@ -13,6 +13,7 @@
 #include "convert/headings.h"
 #include "convert/line_reader.h"
 #include "convert/report_text.h"
+#include "convert/scheduled_tasks.h"
 #include "convert/value_lines.h"
 #include "files/file_view.h"
 #include "files/listed_paths.h"
@@ -111,10 +112,36 @@ bool data_fits(std::u16string_view text, bool folders, ListedPath& facts)
     return folders ? text.size() == 10 && attributes_at(text, 0) : read_file_data(text, facts);
 }
 
+void put_units(const char16_t* units, std::uint32_t length)
+{
+    put({units, length});
+}
+
+// A scheduled task's file or folder goes with the task, through the Task
+// Scheduler.
+bool write_task_entry(bool folders, std::uint32_t real_length)
+{
+    std::uint32_t task = 0;
+    const TaskPart part = task_part_of_file(real, real_length, folders, task);
+    if (part == TaskPart::none)
+        return false;
+    ++kept_file_count;
+    if (part == TaskPart::task) {
+        write_task_line(task, put_ascii, put_units);
+    } else {
+        put_ascii(with_task_reason);
+        put_ascii("Remove the ';' below to move it to the Recycle Bin anyway.\r\n");
+    }
+    put(u";");
+    put({name_units, name_length});
+    put(folders ? u"\\\r\n" : u"\r\n");
+    return true;
+}
+
 void write_entry(bool folders, const ListedPath& facts)
 {
     const std::uint32_t real_length = real_path(name_units, name_length, real, chunk_size);
-    if (real_length == 0)
+    if (real_length == 0 || write_task_entry(folders, real_length))
         return;
     const std::string_view kind = windows_file_kind(name_units, name_length);
     if (facts.name_only && !folders && kind.empty() && !shot_times_known) {

@@ -238,6 +238,24 @@ ServiceResult request_service_stop(const char16_t* name);
 // knows it afterwards.
 ServiceResult delete_service(const char16_t* name);
 
+// Scheduled tasks, through the Task Scheduler, by their paths in UTF-16
+// ("\Vendor\Updater", zero-terminated). Connecting starts its service where
+// it is not running. `not_empty`: a task folder that still holds a task or
+// a folder.
+enum class TaskResult : std::uint8_t { ok, absent, denied, failed, not_empty };
+TaskResult connect_task_scheduler();
+void disconnect_task_scheduler();
+// The task's definition as the Task Scheduler gives it: XML, in UTF-16;
+// failed when it does not fit.
+TaskResult read_task_definition(const char16_t* path, char16_t* xml, std::uint32_t capacity, std::uint32_t& length);
+TaskResult delete_scheduled_task(const char16_t* path);
+// Deletes the task folder only when it is empty.
+TaskResult delete_task_folder(const char16_t* path);
+// The bytes of a file at its full name as 64-bit Windows gives it (a task
+// file under System32), up to `capacity`; false when it cannot be read
+// whole.
+bool read_whole_file(const char16_t* path, char* bytes, std::uint32_t capacity, std::uint32_t& length);
+
 // Running processes, by a list taken at once; the program's own is left out.
 // Returns their count.
 std::uint32_t list_processes();

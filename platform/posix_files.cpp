@@ -24,17 +24,6 @@ namespace {
 // Seconds from 1601, where Windows counts file times from, to 1970.
 constexpr std::int64_t seconds_before_1970 = 11644473600;
 
-bool native_path(const char16_t* path, char (&native)[PATH_MAX])
-{
-    std::uint32_t units = 0;
-    while (path[units] != u'\0')
-        ++units;
-    char text[PATH_MAX * 3 + 1];
-    std::uint32_t decoded = 0;
-    return units < PATH_MAX &&
-           utf16_to_utf8(reinterpret_cast<const char*>(path), 2 * units, text, decoded) &&
-           std::strlen(text) < PATH_MAX && to_native_name(text, native);
-}
 
 FileResult result_of_errno()
 {
@@ -224,4 +213,16 @@ bool move_to_recycle_bin(const char16_t* paths, bool* taken)
         path += utf16_length(path) + 1;
     }
     return true;
+}
+
+bool native_path(const char16_t* path, char (&native)[PATH_MAX])
+{
+    std::uint32_t units = 0;
+    while (path[units] != u'\0')
+        ++units;
+    char text[PATH_MAX * 3 + 1];
+    std::uint32_t decoded = 0;
+    return units < PATH_MAX &&
+           utf16_to_utf8(reinterpret_cast<const char*>(path), 2 * units, text, decoded) &&
+           std::strlen(text) < PATH_MAX && to_native_name(text, native);
 }

@@ -5,6 +5,8 @@
 #include <climits>
 
 bool to_native_name(const char* name, char (&native)[PATH_MAX]);
+// The same for a name in UTF-16.
+bool native_path(const char16_t* path, char (&native)[PATH_MAX]);
 
 // A setting from the environment. The program reads each once
 // (keep_settings, from its entry); the tests, which change them between

@@ -41,6 +41,8 @@ bool running_stopped;
 char16_t noted_services[max_noted_services][noted_service_size];
 std::uint32_t noted_service_count;
 bool service_note_whole;
+NotedTask noted_tasks[max_noted_tasks];
+std::uint32_t noted_task_count;
 char backup_path[path_size];
 FileHandle backup_file = invalid_file;
 char backup_problems[max_backup_problems_shown * 192 + 1];

@@ -96,7 +96,8 @@ extern FileHandle list_file;
 extern bool files_listed;
 extern std::int32_t file_count;
 extern std::int32_t folder_count;
-// Listed files and folders written commented out: Windows' own.
+// Listed files and folders written commented out: Windows' own, or a
+// scheduled task's.
 extern std::int32_t kept_file_count;
 // The user chose Cancel while the listed files were looked at.
 extern bool files_cancelled;
@@ -111,6 +112,24 @@ inline constexpr std::uint32_t noted_service_size = 257;
 extern char16_t noted_services[max_noted_services][noted_service_size];
 extern std::uint32_t noted_service_count;
 extern bool service_note_whole;
+// The scheduled tasks of the installation and the task folders it added,
+// by their paths in the Task Scheduler ("\Vendor\Updater"), noted from the
+// report's cache keys and task files as the script and the list are
+// written. A task's line in them (its cache key's where the report lists
+// it, else its file's) is the one the user keeps or deletes.
+inline constexpr std::uint32_t max_noted_tasks = 64;
+inline constexpr std::uint32_t noted_task_size = 261;
+struct NotedTask {
+    char16_t path[noted_task_size];
+    std::uint32_t length;
+    char16_t id[32];  // the digits of its cache's GUID, where the report gives them
+    bool has_id;
+    bool folder;
+    bool key_listed;
+    bool file_listed;
+};
+extern NotedTask noted_tasks[max_noted_tasks];
+extern std::uint32_t noted_task_count;
 
 // The backup taken before cleaning, and the check after it.
 inline constexpr std::uint32_t max_backup_problems_shown = 5;

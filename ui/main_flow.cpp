@@ -8,6 +8,7 @@
 
 #include "backup/backup.h"
 #include "convert/cleaning_script.h"
+#include "convert/scheduled_tasks.h"
 #include "convert/tag_list.h"
 #include "files/file_sections.h"
 #include "files/recycle.h"
@@ -15,6 +16,7 @@
 #include "review/review.h"
 #include "running/running.h"
 #include "state/state.h"
+#include "tasks/tasks.h"
 #include "ui/report_chooser.h"
 
 namespace {
@@ -98,14 +100,15 @@ bool cleaning_confirmed()
     if (file_count + folder_count > 0)
         std::snprintf(files, sizeof files, "%d file(s) and %d folder(s) the installation added go to the Recycle Bin.\n",
                       file_count, folder_count);
-    char running[768] = "";
+    char running[1792] = "";
     find_what_runs();
     append_running_question(running, sizeof running);
+    append_task_question(running, sizeof running);
     const char* account = runs_as_signed_in_user()
                               ? ""
                               : "Morvane runs as an administrator who is not the user signed in: the Recycle Bin, the "
                                 "backup and the temporary files are that administrator's.\n";
-    char question[1792];
+    char question[2816];
     std::snprintf(question, sizeof question,
                   "%d registry key(s) found parsing report.\n%s%s%s%s%s%s\n"
                   "CONTINUE WITH CLEANING?\n"
@@ -159,9 +162,10 @@ void report_cleaning(bool editor_ran)
     append_cleaning_result(text, sizeof text);
     append_files_result(text, sizeof text);
     append_running_result(text, sizeof text);
+    append_task_result(text, sizeof text);
     append_review_note(text, sizeof text);
     std::strncat(text, "\n", sizeof text - std::strlen(text) - 1);
-    append_backup_note(text, sizeof text, recycled_count() > 0);
+    append_backup_note(text, sizeof text, recycled_count() + removed_task_count() > 0);
     append_service_note(text, sizeof text);
     append_recycle_note(text, sizeof text);
     if (restart_finishes_running() || files_kept_in_use())
@@ -182,6 +186,7 @@ void clean()
     if (cancelled())
         return;
     hold_running_programs();
+    remove_installation_tasks();
     advance_progress(CleaningStep::deleting, 0);
     char directory[path_size];
     char command_line[2 * path_size + 32];
@@ -201,7 +206,9 @@ int main_flow()
     choose_report_file();
     build_cleaning_script();
     build_file_list();
-    if (key_count + value_count + set_back_count + file_count + folder_count == 0)
+    if (key_count + value_count + set_back_count + file_count + folder_count +
+            static_cast<std::int32_t>(installation_task_count()) ==
+        0)
         end_with_nothing_to_do();
 
     remember_written_files();
