@@ -32,7 +32,10 @@ as_root() {
 apt_updated=
 apt_install() {
   export DEBIAN_FRONTEND=noninteractive
-  [ -n "$apt_updated" ] || apt-get update -q
+  # An index that fails to download (a mirror in the middle of a sync)
+  # leaves the others usable.
+  [ -n "$apt_updated" ] || apt-get update -q ||
+    echo "deps: apt-get update could not read every package index; going on with what it has" >&2
   apt_updated=yes
   apt-get install -y -q "$@"
 }
@@ -74,13 +77,14 @@ if [ "$MORVANE_HOST_KIND" = none ] && [ "$(id -u)" -eq 0 ]; then
   fi
 fi
 
-if host_runs_32bit && ! installed wine32:i386; then
+if [ "$(host_kind)" != none ] && ! installed wine32:i386; then
   echo "Installing: wine32:i386 ($(host_describe))"
   as_root
   if ! dpkg --print-foreign-architectures | grep -qx i386; then
     dpkg --add-architecture i386
     apt_updated=
   fi
-  apt_install wine32:i386
+  apt_install wine32:i386 ||
+    echo "deps: wine32:i386 could not be installed: the 64-bit build will run under Wine instead" >&2
 fi
 echo "deps: $(host_describe)"

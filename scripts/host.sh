@@ -56,15 +56,21 @@ host_kind() {
   echo "$MORVANE_HOST_KIND"
 }
 
+# Wine's 32-bit loader, from wine32:i386.
+host_wine32=/usr/lib/wine/wine
+# 32-bit Windows programs: an i386 host with Wine's 32-bit loader, which
+# scripts/deps.sh installs where the package archive lets it.
 host_runs_32bit() {
   [ -n "${MORVANE_HOST_KIND:-}" ] || host_detect
-  [ "$MORVANE_HOST_KIND" != none ]
+  [ "$MORVANE_HOST_KIND" != none ] && [ -x "$host_wine32" ]
 }
 
 host_describe() {
+  local loader=
+  [ -x "$host_wine32" ] || loader=", but Wine's 32-bit loader (wine32:i386) is not installed"
   case $(host_kind) in
-    native) echo "this host runs 32-bit code natively" ;;
-    emulated) echo "this host runs 32-bit code through qemu's i386 emulator" ;;
+    native) echo "this host runs 32-bit code natively$loader" ;;
+    emulated) echo "this host runs 32-bit code through qemu's i386 emulator$loader" ;;
     *) echo "this host cannot run 32-bit code" ;;
   esac
 }
