@@ -28,16 +28,31 @@ bool below_task_cache(std::string_view& path)
     return strip_key(path, task_cache);
 }
 
+// A task's path names a file below System32\Tasks: no name in it may be
+// empty, "." or "..", or it would name another file.
+bool plain_names(const char16_t* path, std::uint32_t length)
+{
+    for (std::uint32_t start = 1, end = 1; start <= length; start = end + 1) {
+        end = start;
+        while (end < length && path[end] != u'\\')
+            ++end;
+        const std::uint32_t size = end - start;
+        if (size == 0 || (path[start] == u'.' && (size == 1 || (size == 2 && path[start + 1] == u'.'))))
+            return false;
+    }
+    return true;
+}
+
 // "\" and the path, from the tree's key names below Tree; a task of
 // Microsoft's is none of the installation's.
 std::uint32_t task_path_of(std::string_view tree_path, char16_t* path)
 {
     std::string_view rest = tree_path;
-    if (tree_path.empty() || strip_key(rest, "Microsoft"))
+    if (tree_path.empty() || strip_key(rest, "Microsoft") || tree_path.find_first_of("?\r\n") != std::string_view::npos)
         return 0;
     path[0] = u'\\';
     const std::uint32_t length = units_of_text(tree_path, path + 1, noted_task_size - 2);
-    return length == 0 ? 0 : length + 1;
+    return length == 0 || !plain_names(path, length + 1) ? 0 : length + 1;
 }
 
 NotedTask* add_task(const char16_t* path, std::uint32_t length)
@@ -166,7 +181,7 @@ TaskPart task_part_of_file(const char16_t* path, std::uint32_t length, bool fold
     while (name_length > 1 && name[name_length - 1] == u'\\')
         --name_length;
     constexpr char16_t microsoft[] = u"\\Microsoft";
-    if (name_length >= noted_task_size ||
+    if (name_length >= noted_task_size || !plain_names(name, name_length) ||
         (starts_with(name, name_length, microsoft, 10) && (name_length == 10 || name[10] == u'\\')))
         return TaskPart::none;
     task = noted_task_named(name, name_length);
@@ -189,13 +204,14 @@ std::uint32_t installation_task_count()
 {
     std::uint32_t count = 0;
     for (std::uint32_t i = 0; i < noted_task_count; ++i)
-        count += noted_tasks[i].folder ? 0 : 1;
+        count += noted_tasks[i].line_written ? 1 : 0;
     return count;
 }
 
 void write_task_line(std::uint32_t task, void (*write_ascii)(std::string_view),
                      void (*write_units)(const char16_t*, std::uint32_t))
 {
+    noted_tasks[task].line_written = true;
     write_ascii(task_line_start);
     write_units(noted_tasks[task].path, noted_tasks[task].length);
     write_ascii(task_line_end);

@@ -34,7 +34,7 @@ TaskPart task_part_of_key(std::string_view path, bool value, std::uint32_t& task
 // file that no listed key named is noted here. `task` is its index among
 // the noted tasks.
 TaskPart task_part_of_file(const char16_t* path, std::uint32_t length, bool folder, std::uint32_t& task);
-// The tasks (not task folders) that the script and the list name.
+// The tasks that the script and the list name, each on a line of its own.
 std::uint32_t installation_task_count();
 // Writes the line that names the task, before its commented line.
 void write_task_line(std::uint32_t task, void (*write_ascii)(std::string_view),

@@ -12,11 +12,16 @@ namespace {
 ITaskService* service;
 bool com_started;
 
+// HRESULT_FROM_WIN32 of ERROR_FILE_NOT_FOUND and ERROR_PATH_NOT_FOUND: the
+// Task Scheduler's word for a task or folder it does not know.
+constexpr HRESULT file_not_found = static_cast<HRESULT>(0x80070002U);
+constexpr HRESULT path_not_found = static_cast<HRESULT>(0x80070003U);
+
 TaskResult result_of(HRESULT result)
 {
     if (SUCCEEDED(result))
         return TaskResult::ok;
-    if (result == HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND) || result == HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND))
+    if (result == file_not_found || result == path_not_found)
         return TaskResult::absent;
     return result == E_ACCESSDENIED ? TaskResult::denied : TaskResult::failed;
 }
@@ -57,6 +62,11 @@ TaskResult connect_task_scheduler()
 {
     const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
     com_started = SUCCEEDED(com);
+    // As Microsoft's Task Scheduler samples do: calls that carry the
+    // caller's identity to the service, encrypted. Refused where it was set
+    // already, which changes nothing.
+    CoInitializeSecurity(nullptr, -1, nullptr, nullptr, RPC_C_AUTHN_LEVEL_PKT_PRIVACY, RPC_C_IMP_LEVEL_IMPERSONATE,
+                         nullptr, 0, nullptr);
     HRESULT result = CoCreateInstance(CLSID_TaskScheduler, nullptr, CLSCTX_INPROC_SERVER, IID_ITaskService,
                                       reinterpret_cast<void**>(&service));
     if (SUCCEEDED(result)) {

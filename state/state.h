@@ -127,6 +127,7 @@ struct NotedTask {
     bool folder;
     bool key_listed;
     bool file_listed;
+    bool line_written;  // the line that names it is in the script or the list
 };
 extern NotedTask noted_tasks[max_noted_tasks];
 extern std::uint32_t noted_task_count;

@@ -51,7 +51,7 @@ void take_line(const char* bytes, std::uint32_t length, bool utf16)
         return;
     const std::uint32_t task = noted_task_named(units + task_line_start.size(), count - ends);
     if (task < noted_task_count)
-        chosen[task] = !noted_tasks[task].folder;
+        chosen[task] = noted_tasks[task].line_written;
 }
 
 // The lines of a reviewed copy, in UTF-16LE behind its mark or in the ANSI

@@ -63,7 +63,7 @@ void append_task_question(char* text, std::size_t size)
     append(text, size, "%u scheduled task(s) of the installation are removed.\n", count);
     std::uint32_t shown = 0;
     for (std::uint32_t i = 0; i < noted_task_count && shown < names_shown; ++i) {
-        if (noted_tasks[i].folder)
+        if (!noted_tasks[i].line_written)
             continue;
         append(text, size, "%s", shown++ == 0 ? "" : ", ");
         append_path(text, size, noted_tasks[i]);

@@ -54,6 +54,7 @@ TEST(Tasks, OnlyTheInstallationsGoThroughTheTaskScheduler)
         {"Tasks\\" + helper_id, with_task},
         {"Tree\\Microsoft\\Windows\\Fern", "; Kept: in Windows' own tree"},
         {"Tasks\\" + foreign_id, "; Kept: in Windows' own tree"},
+        {"Tree\\..\\Escape", ""},
     };
     test::Sandbox sandbox;
     const fs::path c = sandbox.root / "drives" / "C";
@@ -66,7 +67,7 @@ TEST(Tasks, OnlyTheInstallationsGoThroughTheTaskScheduler)
     test::write_bytes(tasks / "Other", "denied\n");
     const std::string native_cache =
         "HKEY_LOCAL_MACHINE/SOFTWARE/Microsoft/Windows NT/CurrentVersion/Schedule/TaskCache/";
-    std::string report = "Regshot 1.9.0 x64 Unicode\r\n\r\n----\r\nKeys added: 9\r\n----\r\n";
+    std::string report = "Regshot 1.9.0 x64 Unicode\r\n\r\n----\r\nKeys added: 10\r\n----\r\n";
     for (const Row& row : keys)
         report += cache + row.key + "\r\n";
     report += "\r\n----\r\nValues added: 3\r\n----\r\n";
@@ -126,6 +127,10 @@ TEST(Tasks, OnlyTheInstallationsGoThroughTheTaskScheduler)
     const std::string script = test::utf8_from_utf16le(test::read_bytes(sandbox.work / "written.reg").substr(2));
     for (const Row& row : keys) {
         const std::string entry = "[-HKEY_LOCAL_MACHINE" + cache.substr(4) + row.key + "]\r\n";
+        if (row.line.empty()) {
+            EXPECT_NE(script.find("\r\n" + entry), std::string::npos) << row.key;
+            continue;
+        }
         const std::size_t at = script.find(";" + entry);
         ASSERT_NE(at, std::string::npos) << row.key;
         const std::size_t comment = script.rfind("\r\n", at - 3) + 2;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "convert/cleaning_script.h"
+#include "convert/scheduled_tasks.h"
 #include "convert/tag_list.h"
 #include "files/file_sections.h"
 #include "review/review.h"
@@ -131,7 +132,7 @@ void check_file_list(const std::set<std::u16string>& report_lines)
         fuzz::check(end != std::u16string::npos, "list lines end with CR LF");
         std::u16string line = text.substr(start, end - start);
         start = end + 2;
-        if (line.rfind(u"; Kept: ", 0) == 0) {
+        if (line.rfind(u"; Kept: ", 0) == 0 || line.rfind(u"; Removed through the Task Scheduler", 0) == 0) {
             kept_next = true;
             continue;
         }
@@ -249,7 +250,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     int entries = 0;
     int kept = 0;
+    std::uint32_t tasks = 0;
     bool kept_next = false;
+    bool task_next = false;
     for (std::size_t start = 40; start < written.size();) {
         const std::size_t end = written.find("\r\n", start);
         fuzz::check(end != std::string::npos, "entries end with CR LF");
@@ -261,27 +264,33 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             fuzz::check(question_marks && !kept_next, "a comment only for a name with '?'");
             continue;
         }
-        if (entry.rfind("; Kept: ", 0) == 0) {
-            fuzz::check(!kept_next, "a kept key after each reason");
-            kept_next = true;
+        // A scheduled task's keys go through the Task Scheduler, and count
+        // as neither kept nor deleted.
+        const bool names_task = entry.rfind("; Removed through the Task Scheduler: ", 0) == 0;
+        if (entry.rfind("; Kept: ", 0) == 0 || entry.rfind("; Removed through the Task Scheduler", 0) == 0) {
+            fuzz::check(!kept_next && !task_next, "a kept key after each reason");
+            (entry[2] == 'K' ? kept_next : task_next) = true;
+            tasks += names_task ? 1 : 0;
             continue;
         }
-        if (kept_next) {
+        if (kept_next || task_next) {
             fuzz::check(entry.rfind(";[-", 0) == 0, "a kept key commented out");
             entry.erase(0, 1);
-            ++kept;
+            kept += kept_next ? 1 : 0;
         } else {
             ++entries;
         }
-        kept_next = false;
+        kept_next = task_next = false;
         // The ANSI report's lines are compared in their own bytes.
         if (!ansi_in_utf16)
             check_entry(entry, lines);
     }
-    fuzz::check(!kept_next, "a kept key after each reason");
+    fuzz::check(!kept_next && !task_next, "a kept key after each reason");
+    fuzz::check((tasks > 0) == (installation_task_count() > 0), "a line for the tasks noted");
     fuzz::check(kept == kept_key_count, "one commented entry per kept key");
     fuzz::check(entries == key_count, "one entry per counted key");
     fuzz::check(value_count == 0 && set_back_count == 0, "no value entries without a registry");
-    fuzz::check(returned == (entries > 0 || file_sections_at >= 0), "a return exactly when there is something to do");
+    fuzz::check(returned == (entries > 0 || tasks > 0 || file_sections_at >= 0),
+                "a return exactly when there is something to do");
     return 0;
 }

@@ -793,6 +793,7 @@ temp_with_space() {
 }
 
 source "$here/left_running.sh"
+source "$here/scheduled_tasks.sh"
 
 temp_dir=$(wine_temp_dir)
 for build in "${builds[@]}"; do
@@ -818,6 +819,7 @@ for build in "${builds[@]}"; do
   scenario "$build: files and folders RegShot 1.9.0 lists by name, to the Recycle Bin" files_by_name
   scenario "$build: a folder a program holds stays, and nothing is deleted for good" held_folder
   scenario "$build: a service and programs left running are stopped first" left_running
+  scenario "$build: scheduled tasks of the installation, through the Task Scheduler" scheduled_tasks
   scenario "$build: a progress window while a large cleaning works" progress_window
   scenario "$build: cancel in the open-file dialog" cancel_dialog
   scenario "$build: cancel on the confirmation" cancel_cleaning
