@@ -63,3 +63,23 @@ bool create_backup_file()
     length = get_temp_path(path_size, directory);
     return length != 0 && length < path_size && create_backup_in(directory, length);
 }
+
+bool make_backup_side_folder(const char* kind, char* folder, std::size_t size)
+{
+    const std::size_t backup_length = std::strlen(backup_path);
+    int written = -1;
+    if (backup_length > 4) {
+        written = std::snprintf(folder, size, "%.*s-%s", static_cast<int>(backup_length - 4), backup_path, kind);
+    } else {
+        char directory[path_size];
+        std::uint32_t length = backup_directory(directory);
+        if (length == 0)
+            length = get_temp_path(path_size, directory);
+        const LocalTime now = get_local_time();
+        if (length > 0 && length < path_size)
+            written = std::snprintf(folder, size, "%.*s%smorvane-%s-%04u%02u%02u-%02u%02u%02u", static_cast<int>(length),
+                                    directory, directory[length - 1] == '\\' || directory[length - 1] == '/' ? "" : "\\",
+                                    kind, now.year, now.month, now.day, now.hour, now.minute, now.second);
+    }
+    return written > 0 && static_cast<std::size_t>(written) < size && make_directory(folder);
+}

@@ -170,12 +170,12 @@ void append_cleaning_result(char* text, std::size_t size)
 void append_backup_note(char* text, std::size_t size, bool others_went)
 {
     const std::size_t used = std::strlen(text);
-    if (backup_empty && keys.gone + values.gone == 0 && !others_went)
+    if (backup_empty && keys.listed + values.listed + settings.listed == 0)
+        std::snprintf(text + used, size - used, "No backup was written: no registry key or value was listed.");
+    else if (backup_empty && keys.gone + values.gone == 0 && !others_went)
         std::snprintf(text + used, size - used,
                       "Nothing was deleted, and nothing needed saving: none of the listed keys was there, so no "
                       "backup was written.");
-    else if (backup_empty && keys.listed + values.listed + settings.listed == 0)
-        std::snprintf(text + used, size - used, "No backup was written: no registry key or value was listed.");
     else if (backup_empty)
         std::snprintf(text + used, size - used,
                       "No backup was written: none of the listed keys was there when it was taken.");

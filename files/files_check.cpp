@@ -27,6 +27,7 @@ Group recycled;
 Group absent;
 Group vanished;
 Group kept;
+Group moving;
 char16_t real[32768];
 
 const char* reason_for(PathState state)
@@ -46,6 +47,8 @@ const char* reason_for(PathState state)
         return "too large for the Recycle Bin";
     case PathState::unreadable:
         return "cannot be read";
+    case PathState::restart_refused:
+        return "in use, and its move when Windows restarts was refused";
     default:
         return "not looked at";
     }
@@ -94,7 +97,7 @@ void check_listed_files(std::uint32_t done)
 {
     listed = 0;
     in_use = 0;
-    recycled = absent = vanished = kept = Group{};
+    recycled = absent = vanished = kept = moving = Group{};
     if (!files_listed || !open_file_list())
         return;
     ListEntry entry;
@@ -115,8 +118,12 @@ void check_listed_files(std::uint32_t done)
         else if (!there)
             add_name(bin_took(length) ? recycled : vanished, entry, "");
         else
-            add_name(kept, entry, reason_for(state));
-        in_use += there && state == PathState::in_use ? 1 : 0;
+            add_name(state == PathState::at_restart ? moving : kept, entry,
+                     state == PathState::at_restart ? "" : reason_for(state));
+        in_use += there && (state == PathState::in_use || state == PathState::at_restart ||
+                            state == PathState::restart_refused)
+                      ? 1
+                      : 0;
     }
     close_file_list();
     advance_progress(CleaningStep::checking, done);
@@ -132,6 +139,8 @@ void append_files_result(char* text, std::size_t size)
     append_group(text, size, "Already absent", absent);
     if (vanished.count > 0)
         append_group(text, size, "Gone, though the Recycle Bin did not take it", vanished);
+    if (moving.count > 0)
+        append_group(text, size, "Moved out when Windows restarts", moving);
     append_group(text, size, "Kept", kept);
 }
 

@@ -14,6 +14,8 @@ enum class PathState : std::uint8_t {
     no_bin,       // its drive has no Recycle Bin
     too_large,    // larger than its drive's Recycle Bin
     unreadable,   // it cannot be looked at
+    at_restart,   // in use: Windows moves it out when it restarts
+    restart_refused,  // in use, and its move at the restart could not be registered
 };
 
 struct ListedPath {

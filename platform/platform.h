@@ -165,6 +165,20 @@ BinRoom recycle_bin_room(const char16_t* path, std::uint64_t size);
 // each path in order, whether the Recycle Bin took it. True when it took
 // every one.
 bool move_to_recycle_bin(const char16_t* paths, bool* taken);
+// Registers with the session manager a move at the next restart
+// (MoveFileExW with MOVEFILE_DELAY_UNTIL_REBOOT): the file `from` to `to`,
+// or, with `to` null, the folder `from` removed, which Windows does only
+// when it is empty then.
+bool move_at_restart(const char16_t* from, const char16_t* to);
+// Whether the session manager already holds a move of `from`.
+bool move_registered(const char16_t* from);
+// The root of the volume the path lies on ("C:\", or a folder a volume is
+// mounted at), zero-terminated, with its length; 0 when it cannot be told.
+std::uint32_t volume_root(const char16_t* path, char16_t* root, std::uint32_t capacity);
+// Makes the folder, and those above it that are missing; false when it
+// cannot, or where its path passes through a junction or symbolic link.
+// `private_folder`: one that only administrators and the system may open.
+bool make_folders(const char16_t* path, bool private_folder);
 
 // The registry, with key and value names in UTF-16.
 enum class RegistryRoot : std::uint8_t { classes_root, current_user, local_machine, users, current_config };

@@ -13,3 +13,7 @@ bool native_path(const char16_t* path, char (&native)[PATH_MAX]);
 // calls, read them on every call.
 const char* setting(const char* name);
 void keep_settings();
+
+// The stand-in's restart, for the tests: carries out the moves registered
+// for it, as Windows' session manager does at boot.
+void carry_out_moves_at_restart();

@@ -6,6 +6,7 @@
 #include "platform/platform.h"
 
 #include <windows.h>
+#include <sddl.h>
 
 namespace {
 
@@ -119,6 +120,34 @@ bool make_directory(const char* path)
         return true;
     const DWORD attributes = GetFileAttributesW(full);
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+// Each missing folder is made in turn, after the path so far proved free of
+// links; a private one's rights pass to what is made inside it.
+bool make_folders(const char16_t* path, bool private_folder)
+{
+    const DWORD length = GetFullPathNameW(reinterpret_cast<const WCHAR*>(path), name_capacity, full, nullptr);
+    if (length < 4 || length >= name_capacity || path_passes_link(full))
+        return false;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (private_folder && !ConvertStringSecurityDescriptorToSecurityDescriptorW(
+                              L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)", SDDL_REVISION_1, &descriptor, nullptr))
+        return false;
+    SECURITY_ATTRIBUTES attributes = {sizeof attributes, descriptor, FALSE};
+    bool made = true;
+    for (DWORD at = 3; made && at <= length; ++at) {
+        if (at < length && full[at] != L'\\')
+            continue;
+        const WCHAR kept = full[at];
+        full[at] = L'\0';
+        const DWORD found = GetFileAttributesW(full);
+        made = found != INVALID_FILE_ATTRIBUTES
+                   ? (found & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == FILE_ATTRIBUTE_DIRECTORY
+                   : CreateDirectoryW(full, descriptor != nullptr ? &attributes : nullptr) != 0;
+        full[at] = kept;
+    }
+    LocalFree(descriptor);
+    return made;
 }
 
 FileHandle create_file_for_writing(const char* name)

@@ -3,10 +3,14 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 
 // Before the question: the services from the note taken as the script was
 // written, the programs from the list as it stands.
 void find_what_runs();
+// A program the question names, to be stopped before cleaning, is the file
+// at `path`, or runs from inside the folder there.
+bool stopped_before_cleaning(const char16_t* path, std::uint32_t length, bool folder);
 // The question's line on what runs, when anything does.
 void append_running_question(char* text, std::size_t size);
 // From the reviewed copies: stops what they lead to, of what the question

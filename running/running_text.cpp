@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "convert/name_hash.h"
 #include "running/running.h"
 #include "state/state.h"
 
@@ -97,6 +98,19 @@ void find_what_runs()
 {
     find_items(false);
     announce_items();
+}
+
+bool stopped_before_cleaning(const char16_t* path, std::uint32_t length, bool folder)
+{
+    for (std::uint32_t i = 0; i < item_count; ++i) {
+        const Item& item = items[i];
+        if (item.fate != Fate::found || !item.running || item.path_length < length + (folder ? 1 : 0) ||
+            (!folder && item.path_length != length) || (folder && item.path[length] != u'\\'))
+            continue;
+        if (same_name(item.path, path, length))
+            return true;
+    }
+    return false;
 }
 
 void append_running_question(char* text, std::size_t size)

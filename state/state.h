@@ -120,9 +120,9 @@ extern bool service_note_whole;
 inline constexpr std::uint32_t max_noted_tasks = 64;
 inline constexpr std::uint32_t noted_task_size = 261;
 struct NotedTask {
-    char16_t path[noted_task_size];
     std::uint32_t length;
     char16_t id[32];  // the digits of its cache's GUID, where the report gives them
+    char16_t path[noted_task_size];
     bool has_id;
     bool folder;
     bool key_listed;

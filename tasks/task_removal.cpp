@@ -104,33 +104,11 @@ void choose_tasks()
         find_task_lines(list_path);
 }
 
-// Beside the backup file, named as it is; where none was kept, where it
-// would have been.
 bool make_task_folder()
 {
-    if (folder_length > 0)
-        return true;
-    const std::size_t backup_length = std::strlen(backup_path);
-    int written = 0;
-    if (backup_length > 4) {
-        written = std::snprintf(folder, sizeof folder, "%.*s-tasks", static_cast<int>(backup_length - 4), backup_path);
-    } else {
-        char directory[path_size];
-        std::uint32_t length = backup_directory(directory);
-        if (length == 0)
-            length = get_temp_path(path_size, directory);
-        const LocalTime now = get_local_time();
-        written = length == 0 || length >= path_size
-                      ? -1
-                      : std::snprintf(folder, sizeof folder, "%.*s%smorvane-tasks-%04u%02u%02u-%02u%02u%02u",
-                                      static_cast<int>(length), directory,
-                                      directory[length - 1] == '\\' || directory[length - 1] == '/' ? "" : "\\",
-                                      now.year, now.month, now.day, now.hour, now.minute, now.second);
-    }
-    if (written <= 0 || static_cast<std::size_t>(written) >= sizeof folder || !make_directory(folder))
-        return false;
-    folder_length = static_cast<std::uint32_t>(written);
-    return true;
+    if (folder_length == 0 && make_backup_side_folder("tasks", folder, sizeof folder))
+        folder_length = static_cast<std::uint32_t>(std::strlen(folder));
+    return folder_length > 0;
 }
 
 // A new file named by the task's own name, or by its number where that

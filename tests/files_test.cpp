@@ -6,6 +6,7 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -15,6 +16,8 @@
 #include "convert/tag_list.h"
 #include "files/file_sections.h"
 #include "files/recycle.h"
+#include "files/restart_moves.h"
+#include "platform/posix_names.h"
 #include "platform/bin_guard.h"
 #include "state/state.h"
 #include "tests/test_support.h"
@@ -38,7 +41,7 @@ fs::path in_bin(const fs::path& bin, const std::string& name, const std::string&
 
 TEST(Files, GoToTheRecycleBinOnlyAsTheReportSawThem)
 {
-    enum class After { in_bin, stays, absent };
+    enum class After { in_bin, stays, absent, moved };  // moved: at the restart, into the cleaning's folder
     struct Row {
         std::string path;  // below C:\, a folder's ending with a backslash
         After x64;
@@ -50,9 +53,10 @@ TEST(Files, GoToTheRecycleBinOnlyAsTheReportSawThem)
         {"Program Files\\Fern\\", After::in_bin, After::in_bin},  // left empty: goes whole
         {"Program Files\\Fern Data\\", After::stays, After::stays},  // holds a file saved since
         {"Program Files\\Fern Data\\kept.txt", After::in_bin, After::in_bin},
-        {"Program Files\\Fern Held\\", After::stays, After::stays},  // a program holds a file in it
-        {"Program Files\\Fern Held\\held.dat", After::stays, After::stays},
-        {"Program Files\\Fern Held\\free.txt", After::stays, After::stays},  // free, in a folder in use
+        {"Program Files\\Fern Held\\", After::absent, After::absent},  // a program holds a file in it
+        {"Program Files\\Fern Held\\held.dat", After::moved, After::moved},
+        // Free, in a folder in use; an earlier cleaning registered its move.
+        {"Program Files\\Fern Held\\free.txt", After::absent, After::absent},
         {"ProgramData\\Shared\\config.ini", After::stays, After::stays},  // changed since the report
         {"ProgramData\\Shared\\added.txt", After::stays, After::stays},   // kept in the list
         {"ProgramData\\Shared\\gone.txt", After::absent, After::absent},
@@ -72,7 +76,7 @@ TEST(Files, GoToTheRecycleBinOnlyAsTheReportSawThem)
             std::replace(path.begin(), path.end(), '\\', '/');
             return c / path;
         };
-        for (const char* folder : {"Program Files/Fern/sub", "Program Files/Fern Data", "Program Files/Fern Held", "ProgramData/Shared",
+        for (const char* folder : {"Users/u/AppData/Local", "Program Files/Fern/sub", "Program Files/Fern Data", "Program Files/Fern Held", "ProgramData/Shared",
                                    "Windows/Prefetch", "Windows/Temp", "Windows/System32", "Windows/SysWOW64"})
             fs::create_directories(c / folder);
         fs::create_directories(native(cut_folder) / "tail");
@@ -111,6 +115,8 @@ TEST(Files, GoToTheRecycleBinOnlyAsTheReportSawThem)
         fs::remove(c / "ProgramData/Shared/gone.txt");
         test::write_bytes(c / "ProgramData/Shared/extra.log", "ProgramData/Shared/extra.log");
 
+        fs::create_directories(c / "Earlier");
+        test::write_bytes(sandbox.root / "pending", "C:\\Program Files\\Fern Held\\free.txt\tC:\\Earlier\\free.txt\n");
         // A program of its own holds the file open.
         const int held = open((c / "Program Files/Fern Held/held.dat").c_str(), O_RDONLY | O_CLOEXEC);
         ASSERT_EQ(flock(held, LOCK_EX), 0);
@@ -121,6 +127,8 @@ TEST(Files, GoToTheRecycleBinOnlyAsTheReportSawThem)
             setenv("MORVANE_SYSTEM_DIR", "C:\\Windows\\System32", 1);
             setenv("MORVANE_WOW64_DIR", "C:\\Windows\\SysWOW64", 1);
             setenv("MORVANE_PROGRAM_DATA_DIR", "C:\\ProgramData", 1);
+            setenv("MORVANE_LOCAL_APPDATA_DIR", "C:\\Users\\u\\AppData\\Local", 1);
+            setenv("MORVANE_PENDING_MOVES", (sandbox.root / "pending").c_str(), 1);
             std::strcpy(tag_list.tags[0], "Keys added");
             tag_list.count = 1;
             load_section_tags();
@@ -128,6 +136,9 @@ TEST(Files, GoToTheRecycleBinOnlyAsTheReportSawThem)
             build_cleaning_script();
             build_file_list();
             std::printf("%d file(s), %d folder(s), %d kept\n", file_count, folder_count, kept_file_count);
+            static char question[512];
+            append_in_use_question(question, sizeof question, [](const char16_t*, std::uint32_t, bool) { return false; });
+            std::printf("%s", question);
             // The list as the user left it in Notepad, saved as UTF-8.
             const fs::path list = sandbox.temp / "morvane-files.txt";
             const std::string listed = test::utf8_from_utf16le(test::read_bytes(list).substr(2));
@@ -138,10 +149,19 @@ TEST(Files, GoToTheRecycleBinOnlyAsTheReportSawThem)
             test::write_bytes(list, edited);
             look_at_listed_files();
             recycle_listed_files();
+            register_moves_at_restart();
             report_cleaning(true);
             test::write_bytes(sandbox.root / "list", listed);
         });
         close(held);
+        const std::string pending = test::read_bytes(sandbox.root / "pending");
+        EXPECT_EQ(std::count(pending.begin(), pending.end(), '\n'), 3) << pending;
+        setenv("MORVANE_DRIVES_DIR", (sandbox.root / "drives").c_str(), 1);
+        setenv("MORVANE_PENDING_MOVES", (sandbox.root / "pending").c_str(), 1);
+        carry_out_moves_at_restart();
+        fs::path moved_to;
+        for (const auto& entry : fs::directory_iterator(c / "Users/u/AppData/Local/Morvane/Backups"))
+            moved_to = entry.path() / "C";
         const std::string kept = "; Kept: Windows' own files (%s). Remove the ';' below to move it to the Recycle "
                                  "Bin anyway.\r\n;";
         const auto kept_line = [&kept](const std::string& kind) {
@@ -163,15 +183,24 @@ TEST(Files, GoToTheRecycleBinOnlyAsTheReportSawThem)
         const std::string result = outcome.output.substr(outcome.output.find("\nListed files and folders"));
         EXPECT_EQ(result, "\nListed files and folders: 14\nIn the Recycle Bin: 8\nC:\\Program Files\\Fern\\\n"
                           "C:\\Program Files\\Fern\\sub\\\nC:\\Program Files\\Fern\\app.exe\nand 5 more\n"
-                          "Already absent: 1\nC:\\ProgramData\\Shared\\gone.txt\nKept: 5\n"
+                          "Already absent: 1\nC:\\ProgramData\\Shared\\gone.txt\n"
+                          "Moved out when Windows restarts: 3\nC:\\Program Files\\Fern Held\\\n"
+                          "C:\\Program Files\\Fern Held\\held.dat\nC:\\Program Files\\Fern Held\\free.txt\nKept: 2\n"
                           "C:\\Program Files\\Fern Data\\: holds other files\n"
-                          "C:\\Program Files\\Fern Held\\: in use\nC:\\Program Files\\Fern Held\\held.dat: in use\n"
-                          "and 2 more\n\n"
+                          "C:\\ProgramData\\Shared\\config.ini: changed since the report\n\n"
                           "No backup was written.\n"
-                          "The files and folders are in the Recycle Bin: restore them from there.\n\n"
-                          "Restart Windows to finish.\n")
+                          "The files and folders are in the Recycle Bin: restore them from there.\n"
+                          "What is in use moves out when Windows restarts: files into " +
+                              ("C:\\Users\\u\\AppData\\Local\\Morvane\\Backups\\" +
+                               moved_to.parent_path().filename().string()) +
+                              ", by their full names, listed folders removed once empty. Move a file back from there "
+                              "to restore it. Some were registered by an earlier cleaning, and move where it said.\n\n"
+                              "Restart Windows to finish.\n")
             << title;
         EXPECT_EQ(outcome.output.substr(0, outcome.output.find('\n')), "9 file(s), 4 folder(s), 2 kept");
+        EXPECT_NE(outcome.output.find("\n1 file(s) and 1 folder(s) in use are moved out when Windows restarts.\n"
+                                      "C:\\Program Files\\Fern Held\\, C:\\Program Files\\Fern Held\\held.dat\n"),
+                  std::string::npos);
         for (const Row& row : rows) {
             std::string name = row.path;
             const bool folder = name.back() == '\\';
@@ -183,8 +212,14 @@ TEST(Files, GoToTheRecycleBinOnlyAsTheReportSawThem)
             const After after = x64 ? row.x64 : row.x86;
             EXPECT_EQ(fs::exists(native(row.path)), after == After::stays) << row.path << ", " << title;
             EXPECT_EQ(!in_bin(bin, name, bytes).empty(), after == After::in_bin) << row.path << ", " << title;
+            std::string below = row.path;
+            std::replace(below.begin(), below.end(), '\\', '/');
+            EXPECT_EQ(!folder && fs::exists(moved_to / below) && test::read_bytes(moved_to / below) == bytes,
+                      after == After::moved)
+                << row.path << ", " << title;
         }
         EXPECT_TRUE(fs::exists(in_bin(bin, "Fern") / "sub" / "data.dat"));
+        EXPECT_EQ(test::read_bytes(c / "Earlier/free.txt"), "Program Files/Fern Held/free.txt");
     }
 }
 

@@ -34,7 +34,8 @@ const std::string foreign_id = "{0A1B2C3D-0000-4000-8000-00000000000C}";
 
 // Vendor\Updater and Vendor\Helper by their cache keys (the user deletes
 // Helper's line), Other by a leaf key without Id (the scheduler refuses it),
-// FileOnly by its file alone. Microsoft's task, another task's cache entry
+// Gone (the scheduler no longer knows it) likewise, FileOnly by its file
+// alone. Microsoft's task, another task's cache entry
 // and its run-time value are not the installation's.
 TEST(Tasks, OnlyTheInstallationsGoThroughTheTaskScheduler)
 {
@@ -49,6 +50,7 @@ TEST(Tasks, OnlyTheInstallationsGoThroughTheTaskScheduler)
         {"Tree\\Vendor\\Updater", task_line + "\\Vendor\\Updater. Delete this line to keep the task."},
         {"Tree\\Vendor\\Helper", task_line + "\\Vendor\\Helper. Delete this line to keep the task."},
         {"Tree\\Other", task_line + "\\Other. Delete this line to keep the task."},
+        {"Tree\\Gone", task_line + "\\Gone. Delete this line to keep the task."},
         {"Tasks\\" + updater_id, with_task},
         {"Plain\\" + updater_id, with_task},
         {"Tasks\\" + helper_id, with_task},
@@ -67,7 +69,7 @@ TEST(Tasks, OnlyTheInstallationsGoThroughTheTaskScheduler)
     test::write_bytes(tasks / "Other", "denied\n");
     const std::string native_cache =
         "HKEY_LOCAL_MACHINE/SOFTWARE/Microsoft/Windows NT/CurrentVersion/Schedule/TaskCache/";
-    std::string report = "Regshot 1.9.0 x64 Unicode\r\n\r\n----\r\nKeys added: 10\r\n----\r\n";
+    std::string report = "Regshot 1.9.0 x64 Unicode\r\n\r\n----\r\nKeys added: 11\r\n----\r\n";
     for (const Row& row : keys)
         report += cache + row.key + "\r\n";
     report += "\r\n----\r\nValues added: 3\r\n----\r\n";
@@ -169,14 +171,14 @@ TEST(Tasks, OnlyTheInstallationsGoThroughTheTaskScheduler)
 
     const std::string& output = outcome.output;
     EXPECT_EQ(output.substr(0, output.find(test::caption)),
-              "4 scheduled task(s) of the installation are removed.\n"
-              "\\Vendor\\Updater, \\Vendor\\Helper, \\Other, \\FileOnly\n");
+              "5 scheduled task(s) of the installation are removed.\n"
+              "\\Vendor\\Updater, \\Vendor\\Helper, \\Other, \\Gone and 1 more\n");
     const std::string folder = (sandbox.root / "AppData").string() + "\\Morvane\\Backups\\" +
                                saved.filename().string() + "\\";
     const std::size_t result = output.find("\nScheduled tasks");
     ASSERT_NE(result, std::string::npos) << output;
     EXPECT_EQ(output.substr(result, output.find("\n\n", result + 1) - result),
-              "\nScheduled tasks removed: 2\nNot removed: \\Other: the Task Scheduler refused: access denied\n"
+              "\nScheduled tasks removed: 2\nScheduled tasks already absent: 1\nNot removed: \\Other: the Task Scheduler refused: access denied\n"
               "To get a task back: schtasks /create /xml \"" + folder + "Updater.xml" +
                   "\" /tn \"\\Vendor\\Updater\"\n  schtasks /create /xml \"" + folder + "FileOnly.xml" +
                   "\" /tn \"\\FileOnly\"");

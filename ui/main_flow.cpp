@@ -12,6 +12,7 @@
 #include "convert/tag_list.h"
 #include "files/file_sections.h"
 #include "files/recycle.h"
+#include "files/restart_moves.h"
 #include "progress/progress.h"
 #include "review/review.h"
 #include "running/running.h"
@@ -103,6 +104,7 @@ bool cleaning_confirmed()
     char running[1792] = "";
     find_what_runs();
     append_running_question(running, sizeof running);
+    append_in_use_question(running, sizeof running, stopped_before_cleaning);
     append_task_question(running, sizeof running);
     const char* account = runs_as_signed_in_user()
                               ? ""
@@ -168,6 +170,7 @@ void report_cleaning(bool editor_ran)
     append_backup_note(text, sizeof text, recycled_count() + removed_task_count() > 0);
     append_service_note(text, sizeof text);
     append_recycle_note(text, sizeof text);
+    append_restart_note(text, sizeof text);
     if (restart_finishes_running() || files_kept_in_use())
         std::strncat(text, "\n\nRestart Windows to finish.", sizeof text - std::strlen(text) - 1);
     prompt_user(text, style_plain);
@@ -194,6 +197,7 @@ void clean()
                                           "regedit.exe", " -s", script_path) &&
                      run_program_to_end(command_line, ShowMode::hidden);
     recycle_listed_files();
+    register_moves_at_restart();
     report_cleaning(ran);
 }
 
