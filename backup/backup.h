@@ -15,10 +15,11 @@ void append_key_line(char* lines, std::size_t size, const char16_t* key, std::ui
 // Morvane\Backups in the local application data folder, made where it is
 // not there: its length, or 0 where it cannot be used.
 std::uint32_t backup_directory(char* directory);
-// Makes a folder beside the backup file for what cleaning keeps besides
-// keys, named as the backup with "-" and `kind` after it; where no backup
-// was kept, "morvane-<kind>-<time>" where it would have been.
-bool make_backup_side_folder(const char* kind, char* folder, std::size_t size);
+// The name of a folder beside the backup file for what cleaning keeps
+// besides keys: the backup's with "-" and `kind` after it; where no backup
+// was kept, "morvane-<kind>-<time>" where it would have been. Made there
+// when `make`.
+bool backup_side_folder(const char* kind, char* folder, std::size_t size, bool make);
 // Creates backup_file, in that folder or else the temporary directory, a
 // new file named in backup_path; false when that fails in both.
 bool create_backup_file();

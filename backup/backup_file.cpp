@@ -64,7 +64,7 @@ bool create_backup_file()
     return length != 0 && length < path_size && create_backup_in(directory, length);
 }
 
-bool make_backup_side_folder(const char* kind, char* folder, std::size_t size)
+bool backup_side_folder(const char* kind, char* folder, std::size_t size, bool make)
 {
     const std::size_t backup_length = std::strlen(backup_path);
     int written = -1;
@@ -81,5 +81,5 @@ bool make_backup_side_folder(const char* kind, char* folder, std::size_t size)
                                     directory, directory[length - 1] == '\\' || directory[length - 1] == '/' ? "" : "\\",
                                     kind, now.year, now.month, now.day, now.hour, now.minute, now.second);
     }
-    return written > 0 && static_cast<std::size_t>(written) < size && make_directory(folder);
+    return written > 0 && static_cast<std::size_t>(written) < size && (!make || make_directory(folder));
 }

@@ -8,6 +8,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 
 #include "backup/backup.h"
 #include "convert/name_hash.h"
@@ -29,6 +30,10 @@ char16_t folder[path_size + 32];  // this cleaning's, beside the backup
 std::uint32_t folder_length;
 char16_t folder_root[path_size + 32];
 char16_t item_root[name_size];
+// The last folder made on another volume, and that volume's root.
+char16_t other[path_size];
+char16_t other_root[path_size];
+std::uint32_t other_length;
 char folder_text[path_size + 32];
 std::uint32_t registered;
 std::uint32_t earlier;  // registered by an earlier cleaning
@@ -46,13 +51,14 @@ bool learn_folder()
 {
     if (folder_length > 0)
         return true;
-    if (!make_backup_side_folder("restart", folder_text, sizeof folder_text))
+    if (!backup_side_folder("restart", folder_text, sizeof folder_text, false))
         return false;
     const std::uint32_t bytes = ansi_to_utf16le(folder_text, static_cast<std::uint32_t>(std::strlen(folder_text)),
                                                 reinterpret_cast<char*>(folder), sizeof folder - 2);
     folder_length = bytes / 2;
     folder[folder_length] = u'\0';
-    if (folder_length == 0 || volume_root(folder, folder_root, path_size + 32) == 0)
+    if (folder_length == 0 || !make_folders(folder, FolderAccess::user_reads) ||
+        volume_root(folder, folder_root, path_size + 32) == 0)
         folder_length = 0;
     return folder_length > 0;
 }
@@ -68,29 +74,37 @@ bool target_of(std::uint32_t length)
     if (root_length == 0)
         return false;
     std::uint32_t used = 0;
-    bool private_folder = false;
     if (same_root(item_root, folder_root)) {
         std::memcpy(target, folder, 2 * std::size_t{folder_length});
         used = folder_length;
+    } else if (same_root(item_root, other_root)) {
+        used = other_length;
+        std::memcpy(target, other, 2 * std::size_t{used});
     } else {
-        // The cleaning folder's own name, below "Morvane" at the volume's root.
-        const char16_t* name = folder + folder_length;
-        while (name > folder && name[-1] != u'\\')
-            --name;
-        const auto name_length = static_cast<std::uint32_t>(folder + folder_length - name);
-        std::memcpy(target, item_root, 2 * std::size_t{root_length});
+        // A folder no one could foresee at the volume's root, that only
+        // administrators may change: a move at boot runs as the system.
+        unsigned char random[8];
+        get_random_bytes(random, sizeof random);
         used = root_length - (item_root[root_length - 1] == u'\\' ? 1 : 0);
-        constexpr char16_t own[] = u"\\Morvane\\";
+        std::memcpy(target, item_root, 2 * std::size_t{used});
+        constexpr char16_t own[] = u"\\Morvane-";
         std::memcpy(target + used, own, sizeof own - 2);
         used += 9;
-        std::memcpy(target + used, name, 2 * std::size_t{name_length});
-        used += name_length;
-        private_folder = true;
+        for (const unsigned char byte : random) {
+            target[used++] = u"0123456789abcdef"[byte >> 4];
+            target[used++] = u"0123456789abcdef"[byte & 15];
+        }
+        target[used] = u'\0';
+        if (used + 1 >= std::size(other) || root_length + 1 > std::size(other_root) ||
+            !make_folders(target, FolderAccess::administrators))
+            return false;
+        std::memcpy(other, target, 2 * std::size_t{used});
+        std::memcpy(other_root, item_root, 2 * std::size_t{root_length + 1});
+        other_length = used;
+        elsewhere = true;
     }
-    target[used] = u'\0';
-    if (used + length + 2 >= name_size || !make_folders(target, private_folder))
+    if (used + length + 2 >= name_size)
         return false;
-    elsewhere = elsewhere || private_folder;
     target[used++] = u'\\';
     target[used++] = real[0];
     std::memcpy(target + used, real + 2, 2 * std::size_t{length - 2});
@@ -99,7 +113,7 @@ bool target_of(std::uint32_t length)
     while (target[parent - 1] != u'\\')
         --parent;
     target[parent - 1] = u'\0';
-    const bool made = make_folders(target, false);
+    const bool made = make_folders(target, FolderAccess::inherited);
     target[parent - 1] = u'\\';
     target[used] = u'\0';
     return made;
@@ -223,6 +237,6 @@ void append_restart_note(char* text, std::size_t size)
                   "\nWhat is in use moves out when Windows restarts: files into %s%s, by their full names, "
                   "listed folders removed once empty. Move a file back from there to restore it.%s",
                   folder_length > 0 ? folder_text : "Morvane's folder",
-                  elsewhere ? " (on another drive, into Morvane's folder at its root)" : "",
+                  elsewhere ? " (on another drive, into a folder \"Morvane-...\" at its root)" : "",
                   earlier > 0 ? " Some were registered by an earlier cleaning, and move where it said." : "");
 }

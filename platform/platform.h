@@ -177,8 +177,11 @@ bool move_registered(const char16_t* from);
 std::uint32_t volume_root(const char16_t* path, char16_t* root, std::uint32_t capacity);
 // Makes the folder, and those above it that are missing; false when it
 // cannot, or where its path passes through a junction or symbolic link.
-// `private_folder`: one that only administrators and the system may open.
-bool make_folders(const char16_t* path, bool private_folder);
+// But for `inherited`, the folder itself is made anew (false where it
+// exists), and only administrators and the system may change it or what
+// it will hold; with `user_reads`, the user may read it.
+enum class FolderAccess : std::uint8_t { inherited, administrators, user_reads };
+bool make_folders(const char16_t* path, FolderAccess access);
 
 // The registry, with key and value names in UTF-16.
 enum class RegistryRoot : std::uint8_t { classes_root, current_user, local_machine, users, current_config };

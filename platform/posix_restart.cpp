@@ -76,7 +76,7 @@ std::uint32_t volume_root(const char16_t* path, char16_t* root, std::uint32_t ca
     return 3;
 }
 
-bool make_folders(const char16_t* path, bool private_folder)
+bool make_folders(const char16_t* path, FolderAccess access)
 {
     char native[PATH_MAX];
     if (!native_path(path, native))
@@ -88,7 +88,9 @@ bool make_folders(const char16_t* path, bool private_folder)
         *at = '\0';
         struct stat info {};
         const bool there = lstat(native, &info) == 0;
-        if ((there && !S_ISDIR(info.st_mode)) || (!there && mkdir(native, private_folder ? 0700 : 0755) != 0))
+        const bool protect = kept == '\0' && access != FolderAccess::inherited;
+        if ((there && (protect || !S_ISDIR(info.st_mode))) ||
+            (!there && mkdir(native, !protect ? 0755 : access == FolderAccess::user_reads ? 0750 : 0700) != 0))
             return false;
         *at = kept;
         if (kept == '\0')

@@ -122,34 +122,6 @@ bool make_directory(const char* path)
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
-// Each missing folder is made in turn, after the path so far proved free of
-// links; a private one's rights pass to what is made inside it.
-bool make_folders(const char16_t* path, bool private_folder)
-{
-    const DWORD length = GetFullPathNameW(reinterpret_cast<const WCHAR*>(path), name_capacity, full, nullptr);
-    if (length < 4 || length >= name_capacity || path_passes_link(full))
-        return false;
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (private_folder && !ConvertStringSecurityDescriptorToSecurityDescriptorW(
-                              L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)", SDDL_REVISION_1, &descriptor, nullptr))
-        return false;
-    SECURITY_ATTRIBUTES attributes = {sizeof attributes, descriptor, FALSE};
-    bool made = true;
-    for (DWORD at = 3; made && at <= length; ++at) {
-        if (at < length && full[at] != L'\\')
-            continue;
-        const WCHAR kept = full[at];
-        full[at] = L'\0';
-        const DWORD found = GetFileAttributesW(full);
-        made = found != INVALID_FILE_ATTRIBUTES
-                   ? (found & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == FILE_ATTRIBUTE_DIRECTORY
-                   : CreateDirectoryW(full, descriptor != nullptr ? &attributes : nullptr) != 0;
-        full[at] = kept;
-    }
-    LocalFree(descriptor);
-    return made;
-}
-
 FileHandle create_file_for_writing(const char* name)
 {
     return create_guarded(name, false);
@@ -195,4 +167,46 @@ bool runs_as_signed_in_user()
         CloseHandle(process);
     return !known || EqualSid(reinterpret_cast<TOKEN_USER*>(shell_user)->User.Sid,
                               reinterpret_cast<TOKEN_USER*>(own_user)->User.Sid) != 0;
+}
+
+// Each missing folder is made in turn, after the path so far proved free of
+// links; a protected one is made anew, and its rights pass to what is made
+// inside it.
+bool make_folders(const char16_t* path, FolderAccess access)
+{
+    const DWORD length = GetFullPathNameW(reinterpret_cast<const WCHAR*>(path), name_capacity, full, nullptr);
+    if (length < 4 || length >= name_capacity || path_passes_link(full))
+        return false;
+    WCHAR rights[256] = L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)";
+    alignas(8) BYTE user[256];
+    WCHAR* sid = nullptr;
+    if (access == FolderAccess::user_reads) {
+        if (!user_of(GetCurrentProcess(), user) ||
+            !ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(user)->User.Sid, &sid))
+            return false;
+        wsprintfW(rights + lstrlenW(rights), L"(A;OICI;0x1200a9;;;%s)", sid);
+        LocalFree(sid);
+    }
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (access != FolderAccess::inherited &&
+        !ConvertStringSecurityDescriptorToSecurityDescriptorW(rights, SDDL_REVISION_1, &descriptor, nullptr))
+        return false;
+    SECURITY_ATTRIBUTES attributes = {sizeof attributes, descriptor, FALSE};
+    bool made = true;
+    for (DWORD at = 3; made && at <= length; ++at) {
+        if (at < length && full[at] != L'\\')
+            continue;
+        const WCHAR kept = full[at];
+        full[at] = L'\0';
+        const DWORD found = GetFileAttributesW(full);
+        if (at == length && descriptor != nullptr)
+            made = CreateDirectoryW(full, &attributes) != 0;
+        else if (found != INVALID_FILE_ATTRIBUTES)
+            made = (found & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == FILE_ATTRIBUTE_DIRECTORY;
+        else
+            made = CreateDirectoryW(full, nullptr) != 0;
+        full[at] = kept;
+    }
+    LocalFree(descriptor);
+    return made;
 }

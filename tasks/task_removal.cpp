@@ -106,7 +106,7 @@ void choose_tasks()
 
 bool make_task_folder()
 {
-    if (folder_length == 0 && make_backup_side_folder("tasks", folder, sizeof folder))
+    if (folder_length == 0 && backup_side_folder("tasks", folder, sizeof folder, true))
         folder_length = static_cast<std::uint32_t>(std::strlen(folder));
     return folder_length > 0;
 }
