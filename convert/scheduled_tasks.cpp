@@ -119,14 +119,16 @@ void note_task_value(std::string_view line)
     const std::size_t id = path.find("\\Id: ");
     if (id == std::string_view::npos)
         return;
-    const std::string_view data = path.substr(id + 5);
+    // By pointer and length: substr() may throw, and would bring the C++
+    // library's exceptions into the program.
+    const std::string_view data(path.data() + id + 5, path.size() - id - 5);
     char16_t task[noted_task_size];
-    const std::uint32_t length = task_path_of(path.substr(0, id), task);
+    const std::uint32_t length = task_path_of({path.data(), id}, task);
     const std::uint32_t at = length == 0 ? max_noted_tasks : noted_task_named(task, length);
     const std::size_t brace = data.find('{');
     if (at == max_noted_tasks || brace == std::string_view::npos || data.size() - brace < 38)
         return;
-    const std::uint32_t count = units_of_text(data.substr(brace, 38), units, chunk_size);
+    const std::uint32_t count = units_of_text({data.data() + brace, 38}, units, chunk_size);
     noted_tasks[at].has_id = count == 38 && guid_digits(units, 38, noted_tasks[at].id);
 }
 

@@ -128,13 +128,13 @@ void find_program_services(bool announced_only)
     }
 }
 
-bool service_process(std::uint32_t id)
+Item* service_of_process(std::uint32_t id)
 {
     for (std::uint32_t i = 0; i < item_count; ++i) {
         if (items[i].service && items[i].running && items[i].process_id == id)
-            return true;
+            return &items[i];
     }
-    return false;
+    return nullptr;
 }
 
 }  // namespace
@@ -150,9 +150,18 @@ void find_programs(bool announced_only)
     const std::uint32_t count = list_processes();
     for (std::uint32_t i = 0; i < count; ++i) {
         ProcessFacts facts{};
-        if (!process_at(i, facts, name, item_name_size, path, std::size(path)) || service_process(facts.id))
+        if (!process_at(i, facts, name, item_name_size, path, std::size(path)))
             continue;
         const std::uint32_t length = facts.opened ? length_of(path) : 0;
+        // A service's process is the service's: its program is known, so
+        // that its file is not taken for one that stays in use.
+        if (Item* service = service_of_process(facts.id)) {
+            if (length > 0 && length < item_path_size) {
+                std::memcpy(service->path, path, 2 * std::size_t{length});
+                service->path_length = length;
+            }
+            continue;
+        }
         if (facts.opened ? !listed_program(path, length) || length >= item_path_size
                          : !listed_program_name(name, length_of(name)))
             continue;

@@ -31,7 +31,7 @@ struct Item {
     bool running;
     std::uint32_t process_id;
     char16_t name[item_name_size];  // a service's name, or a program's file name
-    char16_t path[item_path_size];  // a program's full name
+    char16_t path[item_path_size];  // a program's full name, or a running service's
     std::uint32_t path_length;
     Fate fate;
 };

@@ -82,7 +82,7 @@ void running_names(char (&text)[running_names_size], Fate fate, std::uint32_t co
         const Item& item = items[i];
         if (fate == Fate::kept ? !still_running(item.fate) : item.fate != fate)
             continue;
-        append_name(text, sizeof text, item.path_length > 0 ? item.path : item.name);
+        append_name(text, sizeof text, !item.service && item.path_length > 0 ? item.path : item.name);
         const std::size_t used = std::strlen(text);
         std::snprintf(text + used, sizeof text - used, "%s%s\n", fate == Fate::kept ? ": " : "",
                       fate == Fate::kept ? reason_for(item.fate) : "");

@@ -700,14 +700,15 @@ held_folder() {
   expect_message "$TAGS_MISSING" Return
   answer_dialog 'C:\held.txt'
   expect_message "'morvane.reg' and 'morvane-files.txt' have been created, do you want to edit them (at your own risk)?" n
-  expect_message "0 registry key(s) found parsing report.\\n4 file(s) and 3 folder(s) the installation added go to the Recycle Bin.\\n1 program(s) and 0 service(s) of the installation are running: they are stopped first.\\nheld.exe\\n\\nCONTINUE WITH CLEANING?\\nWarning: if you are editing 'morvane.reg' or 'morvane-files.txt', close them NOW." Return
+  expect_message "0 registry key(s) found parsing report.\\n4 file(s) and 3 folder(s) the installation added go to the Recycle Bin.\\n1 program(s) and 0 service(s) of the installation are running: they are stopped first.\\nheld.exe\\n1 file(s) and 0 folder(s) in use are moved out when Windows restarts.\\nC:\\\\Program Files\\\\MorvaneHeld\\\\held.dat\\n\\nCONTINUE WITH CLEANING?\\nWarning: if you are editing 'morvane.reg' or 'morvane-files.txt', close them NOW." Return
   # It has no window to be asked with; No, the default, leaves it running.
   expect_message 'These programs of the installation did not close when asked:\n\nC:\\Program Files\\MorvaneHeld\\held.exe\n\nEnd them now? Work they have not saved is lost. No leaves them running, and their files stay.' Return
   next_message
   # As far as Wine's trace shows it.
   closing='Cleaning finished.\n\nListed keys: 0\nGone: 0\nAlready absent: 0\nStill there: 0\n\nListed files and folders: 7'
   closing+='\nIn the Recycle Bin: 2\nC:\\Program Files\\MorvaneFree\\\nC:\\Program Files\\MorvaneFree\\free.dat\n'
-  closing+='Already absent: 0\nKept: 5\nC:\\Program Files\\MorvaneHeld\\: in use\n'
+  closing+='Already absent: 0\nMoved out when Windows restarts: 3\nC:\\Program Files\\MorvaneHeld\\\n'
+  closing+='C:\\Program Files\\MorvaneHeld\\held.exe\nC:\\Program Files\\MorvaneHeld\\held.dat\nKept: 2\n'
   closing+='D:\\MorvaneElsewhere\\: the Recycle Bin did not take it\n'
   [ "${closing:0:${#SHOWN}}" = "$SHOWN" ] && [ ${#SHOWN} -gt 240 ] ||
     die "message '$SHOWN', expected '$closing...'"

@@ -92,7 +92,7 @@ left_running() {
   printf 'closing message:\n%s\n' "$SHOWN"
   [[ $SHOWN == 'Cleaning finished.'* ]] || die "closing message '$SHOWN'"
   for line in $'Listed keys: 1\nGone: 1\nAlready absent: 0\nStill there: 0' $'In the Recycle Bin: 3\nC:\\Program Files\\MorvaneRun\\' \
-    $'C:\\Program Files\\MorvaneStubborn\\: in use' \
+    $'Moved out when Windows restarts: 3\nC:\\Program Files\\MorvaneStubborn\\\n' \
     $'\nServices stopped and removed: 1\nPrograms closed: 1\nStill running: 2\n' \
     $'C:\\Program Files\\MorvaneStubborn\\stubborn.exe: left running\n' \
     $'C:\\Program Files\\MorvaneStubborn\\editor.exe: left running\n' \
