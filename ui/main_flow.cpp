@@ -101,7 +101,7 @@ bool cleaning_confirmed()
     if (file_count + folder_count > 0)
         std::snprintf(files, sizeof files, "%d file(s) and %d folder(s) the installation added go to the Recycle Bin.\n",
                       file_count, folder_count);
-    char running[1792] = "";
+    char running[2560] = "";
     find_what_runs();
     append_running_question(running, sizeof running);
     append_in_use_question(running, sizeof running, stopped_before_cleaning);
@@ -110,7 +110,7 @@ bool cleaning_confirmed()
                               ? ""
                               : "Morvane runs as an administrator who is not the user signed in: the Recycle Bin, the "
                                 "backup and the temporary files are that administrator's.\n";
-    char question[2816];
+    char question[3584];
     std::snprintf(question, sizeof question,
                   "%d registry key(s) found parsing report.\n%s%s%s%s%s%s\n"
                   "CONTINUE WITH CLEANING?\n"
