@@ -129,12 +129,7 @@ TEST(Files, GoToTheRecycleBinOnlyAsTheReportSawThem)
             setenv("MORVANE_PROGRAM_DATA_DIR", "C:\\ProgramData", 1);
             setenv("MORVANE_LOCAL_APPDATA_DIR", "C:\\Users\\u\\AppData\\Local", 1);
             setenv("MORVANE_PENDING_MOVES", (sandbox.root / "pending").c_str(), 1);
-            std::strcpy(tag_list.tags[0], "Keys added");
-            tag_list.count = 1;
-            load_section_tags();
-            std::strcpy(report_path, "report.txt");
-            build_cleaning_script();
-            build_file_list();
+            test::convert_report("report.txt");
             std::printf("%d file(s), %d folder(s), %d kept\n", file_count, folder_count, kept_file_count);
             static char question[512];
             append_in_use_question(question, sizeof question, [](const char16_t*, std::uint32_t, bool) { return false; });

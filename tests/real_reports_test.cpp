@@ -35,12 +35,7 @@ Result convert(const test::Sandbox& sandbox, const std::string& report_bytes, co
     test::write_bytes(report, report_bytes);
     const test::Outcome outcome = test::run_isolated(sandbox, [&] {
         setenv("MORVANE_REGISTRY_DIR", registry.c_str(), 1);
-        std::strcpy(tag_list.tags[0], "Keys added");
-        tag_list.count = 1;
-        load_section_tags();
-        std::strcpy(report_path, report.c_str());
-        build_cleaning_script();
-        build_file_list();
+        test::convert_report(report.c_str());
         std::printf("keys %d, values %d, set back %d, kept %d, untied %d, x64 %d, guessed %d\n", key_count,
                     value_count, set_back_count, kept_key_count, untied_count, report_from_x64,
                     report_view_guessed);

@@ -155,12 +155,7 @@ TEST(Running, StopsWhatTheReviewedEntriesLeadTo)
                 setenv("MORVANE_LOCAL_APPDATA_DIR", (sandbox.root / "AppData").c_str(), 1);
                 setenv("MORVANE_SERVICES_DIR", services_dir.c_str(), 1);
                 setenv("MORVANE_PROCESSES_DIR", processes_dir.c_str(), 1);
-                std::strcpy(tag_list.tags[0], "Keys added");
-                tag_list.count = 1;
-                load_section_tags();
-                std::strcpy(report_path, "report.txt");
-                build_cleaning_script();
-                build_file_list();
+                test::convert_report("report.txt");
                 remember_written_files();
                 static char question[2048];
                 find_what_runs();

@@ -101,12 +101,7 @@ TEST(Tasks, OnlyTheInstallationsGoThroughTheTaskScheduler)
         setenv("MORVANE_REGISTRY_DIR", registry.c_str(), 1);
         setenv("MORVANE_LOCAL_APPDATA_DIR", (sandbox.root / "AppData").c_str(), 1);
         setenv("MORVANE_TASKS_DIR", tasks.c_str(), 1);
-        std::strcpy(tag_list.tags[0], "Keys added");
-        tag_list.count = 1;
-        load_section_tags();
-        std::strcpy(report_path, "report.txt");
-        build_cleaning_script();
-        build_file_list();
+        test::convert_report("report.txt");
         remember_written_files();
         static char question[1024];
         append_task_question(question, sizeof question);

@@ -11,7 +11,13 @@
 #include <ctime>
 #include <fstream>
 #include <iterator>
+#include <cstring>
 #include <random>
+
+#include "convert/cleaning_script.h"
+#include "convert/tag_list.h"
+#include "files/file_sections.h"
+#include "state/state.h"
 
 namespace test {
 
@@ -150,6 +156,16 @@ std::string file_data_line(const std::filesystem::path& file)
 std::string message(const std::string& text)
 {
     return caption + text + "\n";
+}
+
+void convert_report(const char* path)
+{
+    std::strcpy(tag_list.tags[0], "Keys added");
+    tag_list.count = 1;
+    load_section_tags();
+    std::strcpy(report_path, path);
+    build_cleaning_script();
+    build_file_list();
 }
 
 }  // namespace test

@@ -55,6 +55,10 @@ void set_value(const std::filesystem::path& key, const std::string& name, std::u
 // RegShot's data line for a file: last write time in UTC, attributes, size.
 std::string file_data_line(const std::filesystem::path& file);
 
+// Converts the report at `path` with the standard tag alone, as the main
+// flow does once the user picked it: the script, then the list of files.
+void convert_report(const char* path);
+
 // The text the program shows for a plain message.
 std::string message(const std::string& text);
 
