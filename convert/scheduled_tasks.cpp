@@ -202,6 +202,17 @@ TaskPart task_part_of_file(const char16_t* path, std::uint32_t length, bool fold
     return names_task ? TaskPart::task : TaskPart::with_task;
 }
 
+bool task_file_of(std::uint32_t task, char16_t* file, std::uint32_t capacity)
+{
+    const NotedTask& noted = noted_tasks[task];
+    if (!learn_task_files() || task_files_length + noted.length >= capacity)
+        return false;
+    std::memcpy(file, task_files, 2 * std::size_t{task_files_length});
+    std::memcpy(file + task_files_length, noted.path, 2 * std::size_t{noted.length});
+    file[task_files_length + noted.length] = u'\0';
+    return true;
+}
+
 std::uint32_t installation_task_count()
 {
     std::uint32_t count = 0;

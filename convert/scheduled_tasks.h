@@ -36,6 +36,9 @@ TaskPart task_part_of_key(std::string_view path, bool value, std::uint32_t& task
 TaskPart task_part_of_file(const char16_t* path, std::uint32_t length, bool folder, std::uint32_t& task);
 // The tasks that the script and the list name, each on a line of its own.
 std::uint32_t installation_task_count();
+// The task's file below System32\Tasks, as 64-bit Windows names it,
+// zero-terminated; false when it does not fit or cannot be told.
+bool task_file_of(std::uint32_t task, char16_t* file, std::uint32_t capacity);
 // Writes the line that names the task, before its commented line.
 void write_task_line(std::uint32_t task, void (*write_ascii)(std::string_view),
                      void (*write_units)(const char16_t*, std::uint32_t));

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 
 #include "backup/backup.h"
 #include "convert/scheduled_tasks.h"
@@ -152,18 +153,8 @@ TaskResult save_task(std::uint32_t task)
         return known;
     } else {
         char16_t file[path_size + noted_task_size + 32];
-        char windows[path_size];
-        const std::uint32_t windows_length = get_windows_directory(windows, path_size);
-        const std::uint32_t units = windows_length == 0 || windows_length >= path_size
-                                        ? 0
-                                        : ansi_to_utf16le(windows, windows_length, reinterpret_cast<char*>(file),
-                                                          sizeof file) / 2;
-        constexpr char16_t tasks[] = u"\\System32\\Tasks";
-        if (units == 0)
+        if (!task_file_of(task, file, std::size(file)))
             return TaskResult::absent;
-        std::memcpy(file + units, tasks, sizeof tasks - 2);
-        std::memcpy(file + units + 15, noted.path, 2 * std::size_t{noted.length});
-        file[units + 15 + noted.length] = u'\0';
         if (!read_whole_file(file, reinterpret_cast<char*>(definition), definition_size, length))
             return TaskResult::absent;
     }
