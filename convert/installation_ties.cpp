@@ -81,7 +81,9 @@ struct Names {
 
 Names split(Units path)
 {
-    Names result{};
+    // Not zeroed: only the names counted are read, and a key has few.
+    Names result;  // NOLINT(cppcoreguidelines-pro-type-member-init)
+    result.count = 0;
     std::size_t start = 0;
     while (result.count < 64) {
         const std::size_t end = path.find(u'\\', start);

@@ -44,9 +44,9 @@ const std::span<const StateLocation> scoped_locations[scope_count] = {
     windows_state_in(StateScope::user_classes),
 };
 
-// Each scope's locations grouped by their first name, so that a key is
-// compared only with the locations that begin with its own first name:
-// most keys begin with none of them.
+// Each scope's locations grouped by their first name, and the groups found
+// by that name's hash, so that a key is compared only with the locations
+// that begin with its own first name: most keys begin with none of them.
 struct FirstNameGroup {
     std::string_view name;
     std::uint8_t count;
@@ -55,34 +55,44 @@ struct FirstNameGroup {
 constexpr std::size_t most_groups = 32;
 FirstNameGroup groups[scope_count][most_groups];
 std::uint8_t group_count[scope_count];
+constexpr std::uint32_t bucket_count = 2 * most_groups;
+std::uint8_t buckets[scope_count][bucket_count];  // a group's index + 1; 0 is free
 bool grouped;
+
+std::uint32_t bucket_of(std::string_view name)
+{
+    return static_cast<std::uint32_t>(name_hash(false, name) >> 58) % bucket_count;
+}
+
+FirstNameGroup* group_of(std::size_t scope, std::string_view key)
+{
+    const std::string_view name = first_name(key);
+    for (std::uint32_t b = bucket_of(name); buckets[scope][b] != 0; b = (b + 1) % bucket_count) {
+        FirstNameGroup& group = groups[scope][buckets[scope][b] - 1];
+        if (same_text(group.name, name))
+            return &group;
+    }
+    return nullptr;
+}
 
 void group_locations()
 {
     for (std::size_t scope = 0; scope < scope_count; ++scope) {
         const std::span<const StateLocation> locations = scoped_locations[scope];
         for (std::size_t i = 0; i < locations.size(); ++i) {
-            const std::string_view name = first_name(locations[i].path);
-            std::size_t g = 0;
-            while (g < group_count[scope] && !same_text(groups[scope][g].name, name))
-                ++g;
-            if (g == group_count[scope])
-                groups[scope][group_count[scope]++].name = name;
-            FirstNameGroup& group = groups[scope][g];
-            group.at[group.count++] = static_cast<std::uint8_t>(i);
+            FirstNameGroup* group = group_of(scope, locations[i].path);
+            if (group == nullptr) {
+                group = &groups[scope][group_count[scope]++];
+                group->name = first_name(locations[i].path);
+                std::uint32_t b = bucket_of(group->name);
+                while (buckets[scope][b] != 0)
+                    b = (b + 1) % bucket_count;
+                buckets[scope][b] = group_count[scope];
+            }
+            group->at[group->count++] = static_cast<std::uint8_t>(i);
         }
     }
     grouped = true;
-}
-
-const FirstNameGroup* group_of(std::size_t scope, std::string_view key)
-{
-    const std::string_view name = first_name(key);
-    for (std::size_t g = 0; g < group_count[scope]; ++g) {
-        if (same_text(groups[scope][g].name, name))
-            return &groups[scope][g];
-    }
-    return nullptr;
 }
 
 // The key's name below each scope's key, in up to two spellings (as the

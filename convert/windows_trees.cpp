@@ -12,6 +12,7 @@
 #include <cstdint>
 
 #include "convert/installation_ties.h"
+#include "convert/name_hash.h"
 #include "convert/report_text.h"
 
 namespace {
@@ -191,17 +192,6 @@ Place place_of(bool under_users, std::string_view path)
     if (strip_key(path, "Software"))
         return software_place(path);
     return strip_key(path, "Environment") ? Place::registration : Place::windows_tree;
-}
-
-bool same_text(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (upper(a[i]) != upper(b[i]))
-            return false;
-    }
-    return true;
 }
 
 bool strip_key(std::string_view& path, std::string_view key)

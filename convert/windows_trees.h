@@ -18,7 +18,6 @@ Place place_of(bool under_users, std::string_view path);
 
 // Key names as the registry compares them, ASCII letters without regard to
 // case; a part of a name is taken without substr(), which may throw.
-bool same_text(std::string_view a, std::string_view b);
 // When `path` is `key` or lies below it: what stands below it.
 bool strip_key(std::string_view& path, std::string_view key);
 std::string_view first_name(std::string_view path);

@@ -91,6 +91,17 @@ std::uint32_t ansi_to_utf16le(const char* text, std::uint32_t length, char* byte
     const auto& high = windows_1252_high;
     if (std::size_t{length} * 2 > capacity)
         return 0;
+    // Key names are nearly always ASCII: that case widens in vector steps.
+    unsigned char seen = 0;
+    for (std::uint32_t i = 0; i < length; ++i)
+        seen |= static_cast<unsigned char>(text[i]);
+    if (seen < 0x80) {
+        for (std::uint32_t i = 0; i < length; ++i) {
+            bytes[std::size_t{2} * i] = text[i];
+            bytes[std::size_t{2} * i + 1] = '\0';
+        }
+        return 2 * length;
+    }
     for (std::uint32_t i = 0; i < length; ++i) {
         const auto byte = static_cast<unsigned char>(text[i]);
         const std::uint16_t unit = byte >= 0x80 && byte < 0xA0 ? high[byte - 0x80] : byte;
