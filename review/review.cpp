@@ -83,7 +83,6 @@ void remember_written_files()
         walk_script_entries(script_path, EntryUse::remember, written_form);
     if (files_listed)
         walk_list_entries(EntryUse::remember);
-    seal_written_entries();
     own_entries = 0;
 }
 

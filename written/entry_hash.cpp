@@ -57,6 +57,10 @@ void flush(EntryHash& hash)
 constexpr std::uint32_t max_written = std::uint32_t{1} << 22;
 std::uint64_t written[max_written];
 std::uint32_t written_count;
+// Sorted at the first look-up, after the confirmation: a script of millions
+// of entries takes a while, and the user should not wait for it before the
+// question.
+bool sorted;
 
 }  // namespace
 
@@ -102,20 +106,20 @@ void forget_written_entries()
     get_random_bytes(&point, sizeof point);
     point = reduce(point);
     written_count = 0;
+    sorted = true;
 }
 
 void remember_entry(std::uint64_t hash)
 {
     if (written_count < max_written)
         written[written_count++] = hash;
-}
-
-void seal_written_entries()
-{
-    std::sort(written, written + written_count);
+    sorted = false;
 }
 
 bool entry_was_written(std::uint64_t hash)
 {
+    if (!sorted)
+        std::sort(written, written + written_count);
+    sorted = true;
     return std::binary_search(written, written + written_count, hash);
 }

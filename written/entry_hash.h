@@ -31,6 +31,4 @@ std::uint64_t finished(EntryHash& hash);
 // Forgets what was written and draws a new key.
 void forget_written_entries();
 void remember_entry(std::uint64_t hash);
-// Readies what was remembered for the look-ups.
-void seal_written_entries();
 bool entry_was_written(std::uint64_t hash);
