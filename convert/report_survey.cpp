@@ -8,6 +8,7 @@
 
 #include "convert/headings.h"
 #include "convert/installation_ties.h"
+#include "convert/name_hash.h"
 #include "convert/report_text.h"
 #include "convert/scheduled_tasks.h"
 #include "convert/windows_trees.h"
@@ -85,8 +86,8 @@ bool may_introduce(std::string_view path)
         if (end == std::string_view::npos)
             end = path.size();
         const std::string_view name = path.substr(start, end - start);
-        if ((name.size() == 7 && holds_word(name, "Classes")) || (name.size() == 9 && holds_word(name, "Uninstall")) ||
-            (name.size() == 9 && holds_word(name, "Installer")) || (name.size() == 8 && holds_word(name, "Services")))
+        if (same_text(name, "Classes") || same_text(name, "Uninstall") || same_text(name, "Installer") ||
+            same_text(name, "Services"))
             return true;
         start = end + 1;
     }

@@ -73,9 +73,15 @@ const char* key_of(const char* line)
 
 const RootName* root_of(const char* key)
 {
+    // Asked of every line of a report: most are keys, the rest fail at once.
+    if (key[0] != 'H' || key[1] != 'K')
+        return nullptr;
     for (const RootName& root : root_names) {
-        const std::size_t length = root.written_in_report.size();
-        if (std::strncmp(key, root.written_in_report.data(), length) == 0 && key[length] == '\\')
+        const std::string_view name = root.written_in_report;
+        std::size_t i = 2;
+        while (i < name.size() && key[i] == name[i])
+            ++i;
+        if (i == name.size() && key[i] == '\\')
             return &root;
     }
     return nullptr;
