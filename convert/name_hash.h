@@ -15,7 +15,14 @@ std::uint64_t units_hash(const char16_t* units, std::uint32_t length);
 // Eight bytes with their ASCII letters in upper case.
 std::uint64_t upper_case_word(std::uint64_t word);
 // ASCII and ANSI names compared as the registry does, a word at a time.
-bool same_text(std::string_view a, std::string_view b);
+// Most names asked about differ in their length or first letter, which is
+// told here: two bytes that differ in more than the case bit differ in any
+// case.
+bool same_sized_text(std::string_view a, std::string_view b);
+inline bool same_text(std::string_view a, std::string_view b)
+{
+    return a.size() == b.size() && (a.empty() || ((a[0] ^ b[0]) & ~0x20) == 0) && same_sized_text(a, b);
+}
 
 char16_t upper_unit(char16_t unit);
 bool same_name(const char16_t* a, const char16_t* b, std::uint32_t length);

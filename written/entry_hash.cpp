@@ -23,21 +23,20 @@ std::uint64_t reduce(std::uint64_t value)
     return value >= prime ? value - prime : value;
 }
 
-// a * b modulo the prime in 64-bit steps, which 32-bit builds also have:
-// 2^61 is 1 there, so the product's parts above it fold back onto it.
-std::uint64_t multiply(std::uint64_t a, std::uint64_t b)
-{
-    const std::uint64_t a_high = a >> 31;
-    const std::uint64_t a_low = a & low31;
-    const std::uint64_t b_high = b >> 31;
-    const std::uint64_t b_low = b & low31;
-    const std::uint64_t middle = a_high * b_low + a_low * b_high;
-    return reduce((a_high * b_high << 1) + (middle >> 30) + ((middle & (low31 >> 1)) << 31) + a_low * b_low);
-}
+// hash * point modulo the prime in 64-bit steps, which 32-bit builds also
+// have: 2^61 is 1 there, so the product's parts above it fold back onto
+// it. With both factors below 2^61 the parts sum to less than 2^63 + 2^32,
+// so that a symbol below 2^61 joins them before the one reduction.
+std::uint64_t point_high;
+std::uint64_t point_low;
 
 std::uint64_t feed(std::uint64_t hash, std::uint64_t symbol)
 {
-    return reduce(multiply(hash, point) + symbol + 1);
+    const std::uint64_t hash_high = hash >> 31;
+    const std::uint64_t hash_low = hash & low31;
+    const std::uint64_t middle = hash_high * point_low + hash_low * point_high;
+    return reduce((hash_high * point_high << 1) + (middle >> 30) + ((middle & (low31 >> 1)) << 31) +
+                  hash_low * point_low + symbol + 1);
 }
 
 // Bytes go in seven at a time, as one symbol below the prime that also
@@ -105,6 +104,8 @@ void forget_written_entries()
 {
     get_random_bytes(&point, sizeof point);
     point = reduce(point);
+    point_high = point >> 31;
+    point_low = point & low31;
     written_count = 0;
     sorted = true;
 }
