@@ -1,9 +1,21 @@
-// Hashes of key names for the builder's fixed tables.
+// Key names compared as the registry compares them, and hashed for the
+// builder's fixed tables.
 #include "convert/name_hash.h"
 
 #include <cstring>
 
 namespace {
+
+// ASCII letters in upper case, eight bytes at a time: a report holds
+// millions of keys.
+std::uint64_t upper_case(std::uint64_t word)
+{
+    constexpr std::uint64_t high_bits = 0x8080808080808080;
+    const std::uint64_t low_seven = word & 0x7F7F7F7F7F7F7F7F;
+    const std::uint64_t from_a = low_seven + 0x1F1F1F1F1F1F1F1F;   // high bit from 'a' (0x61) up
+    const std::uint64_t after_z = low_seven + 0x0505050505050505;  // high bit from '{' (0x7B) up
+    return word - ((from_a & ~after_z & ~word & high_bits) >> 2);
+}
 
 std::uint64_t mix(std::uint64_t hash, std::uint64_t word)
 {
@@ -13,16 +25,6 @@ std::uint64_t mix(std::uint64_t hash, std::uint64_t word)
 
 }  // namespace
 
-// Eight bytes at a time: a report holds millions of keys.
-std::uint64_t upper_case_word(std::uint64_t word)
-{
-    constexpr std::uint64_t high_bits = 0x8080808080808080;
-    const std::uint64_t low_seven = word & 0x7F7F7F7F7F7F7F7F;
-    const std::uint64_t from_a = low_seven + 0x1F1F1F1F1F1F1F1F;   // high bit from 'a' (0x61) up
-    const std::uint64_t after_z = low_seven + 0x0505050505050505;  // high bit from '{' (0x7B) up
-    return word - ((from_a & ~after_z & ~word & high_bits) >> 2);
-}
-
 bool same_sized_text(std::string_view a, std::string_view b)
 {
     std::size_t at = 0;
@@ -31,7 +33,7 @@ bool same_sized_text(std::string_view a, std::string_view b)
         std::uint64_t right;
         std::memcpy(&left, a.data() + at, 8);
         std::memcpy(&right, b.data() + at, 8);
-        if (left != right && upper_case_word(left) != upper_case_word(right))
+        if (left != right && upper_case(left) != upper_case(right))
             return false;
     }
     for (; at < a.size(); ++at) {
@@ -48,12 +50,12 @@ std::uint64_t name_hash(bool under_users, std::string_view name)
     for (; at + 8 <= name.size(); at += 8) {
         std::uint64_t word;
         std::memcpy(&word, name.data() + at, 8);
-        hash = mix(hash, upper_case_word(word));
+        hash = mix(hash, upper_case(word));
     }
     std::uint64_t rest = 0;
     if (at < name.size())
         std::memcpy(&rest, name.data() + at, name.size() - at);
-    return mix(hash, upper_case_word(rest)) | 1;
+    return mix(hash, upper_case(rest)) | 1;
 }
 
 // FNV-1a, letters in upper case.

@@ -12,8 +12,6 @@ std::uint64_t name_hash(bool under_users, std::string_view name);
 // The same for a name in UTF-16, such as a file's full path.
 std::uint64_t units_hash(const char16_t* units, std::uint32_t length);
 
-// Eight bytes with their ASCII letters in upper case.
-std::uint64_t upper_case_word(std::uint64_t word);
 // ASCII and ANSI names compared as the registry does, a word at a time.
 // Most names asked about differ in their length or first letter, which is
 // told here: two bytes that differ in more than the case bit differ in any

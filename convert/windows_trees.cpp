@@ -196,9 +196,7 @@ Place place_of(bool under_users, std::string_view path)
 
 bool strip_key(std::string_view& path, std::string_view key)
 {
-    // Most keys differ from the one asked for in their first letter.
-    if (path.size() < key.size() || (!key.empty() && upper(path[0]) != upper(key[0])) ||
-        !same_text(head(path, key.size()), key))
+    if (path.size() < key.size() || !same_text(head(path, key.size()), key))
         return false;
     if (path.size() == key.size()) {
         path = {};

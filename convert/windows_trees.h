@@ -16,8 +16,8 @@ enum class Place : unsigned char {
 // without a leading backslash.
 Place place_of(bool under_users, std::string_view path);
 
-// Key names as the registry compares them, ASCII letters without regard to
-// case; a part of a name is taken without substr(), which may throw.
+// Key names as the registry compares them (same_text); a part of a name is
+// taken without substr(), which may throw.
 // When `path` is `key` or lies below it: what stands below it.
 bool strip_key(std::string_view& path, std::string_view key);
 std::string_view first_name(std::string_view path);
