@@ -3,56 +3,15 @@
 // full 64-bit hashes and are looked up by exact hash.
 #include "convert/installation_ties.h"
 
-#include <cstring>
 #include <string_view>
 
+#include "convert/added_paths.h"
 #include "convert/guid_digits.h"
+#include "convert/hash_set.h"
 #include "convert/name_hash.h"
-#include "state/state.h"
 
 namespace {
 
-constexpr std::uint32_t table_size = std::uint32_t{1} << 15;
-
-struct HashSet {
-    std::uint64_t slots[table_size];
-    std::uint32_t used;
-
-    // A full table takes no more: fewer ties keep more entries.
-    void add(std::uint64_t hash)
-    {
-        if (used >= table_size / 2)
-            return;
-        for (std::uint32_t at = static_cast<std::uint32_t>(hash) & (table_size - 1);; at = (at + 1) & (table_size - 1)) {
-            if (slots[at] == hash)
-                return;
-            if (slots[at] == 0) {
-                slots[at] = hash;
-                ++used;
-                return;
-            }
-        }
-    }
-    bool has(std::uint64_t hash) const
-    {
-        if (used == 0)
-            return false;
-        for (std::uint32_t at = static_cast<std::uint32_t>(hash) & (table_size - 1);; at = (at + 1) & (table_size - 1)) {
-            if (slots[at] == hash)
-                return true;
-            if (slots[at] == 0)
-                return false;
-        }
-    }
-    void clear()
-    {
-        for (std::uint64_t& slot : slots)
-            slot = 0;
-        used = 0;
-    }
-};
-
-HashSet added_paths;  // files and folders, without a closing backslash
 HashSet names;        // ProgIDs, file types and services
 HashSet guids;        // as their 32 digits
 HashSet own_services;
@@ -142,75 +101,6 @@ void note_class(const Names& names_of, std::uint32_t classes)
         note_guid(names_of.name[at + 2]);
 }
 
-// Folders that Windows and other programs make between any two shots:
-// one made there ties nothing.
-constexpr std::u16string_view busy_folders[] = {
-    u"\\Windows\\",
-    u"\\ProgramData\\Microsoft\\",
-    u"\\AppData\\Local\\Microsoft\\",
-    u"\\AppData\\Roaming\\Microsoft\\",
-    u"\\AppData\\LocalLow\\",
-    u"\\AppData\\Local\\Packages\\",
-    u"\\Temp\\",
-    u"\\$Recycle.Bin\\",
-    u"\\System Volume Information\\",
-};
-
-char16_t folder_path[chunk_size + 1];
-
-bool holds(Units text, std::u16string_view part)
-{
-    for (std::size_t at = 0; at + part.size() <= text.size(); ++at) {
-        if (same(Units(text.data() + at, part.size()), part))
-            return true;
-    }
-    return false;
-}
-
-// A folder made on disk between the two shots, where no program but the
-// installation makes folders: it ties even where RegShot scanned no folder.
-bool made_between_shots(Units folder)
-{
-    if (!shot_times_known || folder.size() + 1 > chunk_size || folder.size() <= 3)
-        return false;
-    std::memcpy(folder_path, folder.data(), 2 * folder.size());
-    folder_path[folder.size()] = u'\\';
-    const Units with_separator(folder_path, folder.size() + 1);
-    for (const std::u16string_view busy : busy_folders) {
-        if (holds(with_separator, busy))
-            return false;
-    }
-    folder_path[folder.size()] = u'\0';
-    std::int64_t made = 0;
-    return get_folder_creation(folder_path, made) == FileResult::ok && made >= shot_seconds[0] &&
-           made <= shot_seconds[1];
-}
-
-// A path into a listed file or folder, or into a folder made between the
-// shots: each "X:\" starts one, which may go on past spaces.
-bool names_added_path(Units text)
-{
-    if (added_paths.used == 0 && !shot_times_known)
-        return false;
-    for (std::size_t start = 0; start + 3 <= text.size(); ++start) {
-        const char16_t letter = upper_unit(text[start]);
-        if (letter < u'A' || letter > u'Z' || text[start + 1] != u':' || text[start + 2] != u'\\')
-            continue;
-        for (std::size_t end = start + 3; end <= text.size(); ++end) {
-            const char16_t unit = end < text.size() ? text[end] : u'\0';
-            const bool ends = unit == u'\0' || unit == u'"' || unit == u',' || unit == u';' || unit == u'|';
-            if ((ends || unit == u'\\' || unit == u' ') &&
-                added_paths.has(units_hash(text.data() + start, static_cast<std::uint32_t>(end - start))))
-                return true;
-            if (unit == u'\\' && made_between_shots(Units(text.data() + start, end - start)))
-                return true;
-            if (ends)
-                break;
-        }
-    }
-    return false;
-}
-
 bool holds_added_guid(Units text)
 {
     if (guids.used == 0)
@@ -250,17 +140,10 @@ bool holds_added_name(Units text)
 
 void forget_installation_ties()
 {
-    added_paths.clear();
+    forget_added_paths();
     names.clear();
     guids.clear();
     own_services.clear();
-}
-
-void note_added_path(const char16_t* path, std::uint32_t length)
-{
-    while (length > 3 && path[length - 1] == u'\\')
-        --length;
-    added_paths.add(units_hash(path, length));
 }
 
 void note_added_key(bool under_users, const char16_t* path, std::uint32_t length, bool active)
@@ -302,5 +185,5 @@ bool service_of_installation(const char16_t* name, std::uint32_t length)
 bool tied_to_installation(const char16_t* text, std::uint32_t length)
 {
     const Units units(text, length);
-    return names_added_path(units) || holds_added_guid(units) || holds_added_name(units);
+    return names_added_path(text, length) || holds_added_guid(units) || holds_added_name(units);
 }

@@ -7,8 +7,6 @@
 
 void forget_installation_ties();
 
-// A file or folder that the report lists as added, by its full name.
-void note_added_path(const char16_t* path, std::uint32_t length);
 // A key that the report lists as added (below HKEY_USERS when
 // `under_users`), without a leading backslash: the service it registers,
 // and where it lies outside Windows' own trees or in a place where

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "convert/added_paths.h"
 #include "convert/headings.h"
 #include "convert/installation_ties.h"
 #include "convert/name_hash.h"
