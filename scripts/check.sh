@@ -3,7 +3,7 @@
 # checks) and cppcheck. Needs build/native/compile_commands.json.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-sources=(state/*.cpp text/*.cpp convert/*.cpp backup/*.cpp files/*.cpp review/*.cpp written/*.cpp running/*.cpp tasks/*.cpp progress/*.cpp ui/*.cpp platform/file_window.cpp platform/bin_guard.cpp platform/posix.cpp platform/posix_registry.cpp platform/posix_files.cpp platform/posix_progress.cpp platform/posix_ui.cpp platform/posix_code_page.cpp platform/posix_running.cpp
+sources=(state/*.cpp text/*.cpp convert/*.cpp backup/*.cpp files/*.cpp review/*.cpp written/*.cpp running/*.cpp tasks/*.cpp progress/*.cpp ui/*.cpp platform/file_window.cpp platform/bin_guard.cpp platform/posix.cpp platform/posix_settings.cpp platform/posix_registry.cpp platform/posix_files.cpp platform/posix_progress.cpp platform/posix_ui.cpp platform/posix_code_page.cpp platform/posix_running.cpp
   platform/posix_tasks.cpp platform/posix_restart.cpp platform/posix_main.cpp)
 
 windows_sources=(platform/win32.cpp platform/win32_progress.cpp platform/win32_files.cpp platform/win32_recycle.cpp
