@@ -14,51 +14,63 @@
 
 namespace {
 
-constexpr std::uint32_t slots = std::uint32_t{1} << 21;
-constexpr std::uint32_t most_keys = slots / 4 * 3;
+// The table is cut into regions by a hash's top bits. While the keys are
+// listed, each hash is only appended to its region's front, so that the
+// writes stay in a few hot lines; at the first look-up each region, small
+// enough for the cache, is made a table of its own. Set into the large
+// table one by one, every key cost a miss of the cache.
+constexpr std::uint32_t region_bits = 8;
+constexpr std::uint32_t regions = std::uint32_t{1} << region_bits;
+constexpr std::uint32_t region_slots = std::uint32_t{1} << 13;
+constexpr std::uint32_t most_in_region = region_slots / 5 * 4;
 
-std::uint64_t hashes[slots];
+std::uint64_t hashes[regions * region_slots];
+std::uint32_t appended[regions];
+std::uint64_t region_copy[most_in_region];
 std::uint32_t remembered_count;
+bool tabled;
 bool overflowed;
-// The hashes last remembered, whose slots are fetched into the cache while
-// the next lines are read: the table is far larger than the cache.
-constexpr std::uint32_t pending_size = 8;
-std::uint64_t pending[pending_size];
-std::uint32_t pending_at;
 
-std::uint32_t home_of(std::uint64_t hash)
+std::uint32_t region_of(std::uint64_t hash)
 {
-    return static_cast<std::uint32_t>(hash >> 40) % slots;
+    return static_cast<std::uint32_t>(hash >> (64 - region_bits));
 }
 
 std::uint64_t* slot_of(std::uint64_t hash)
 {
-    for (std::uint32_t at = home_of(hash);; at = (at + 1) % slots) {
-        if (hashes[at] == 0 || hashes[at] == hash)
-            return &hashes[at];
+    std::uint64_t* const region = hashes + std::size_t{region_of(hash)} * region_slots;
+    for (auto at = static_cast<std::uint32_t>(hash >> 40) % region_slots;; at = (at + 1) % region_slots) {
+        if (region[at] == 0 || region[at] == hash)
+            return &region[at];
     }
 }
 
-void settle(std::uint64_t hash)
+void set_in_table(std::uint64_t hash)
 {
-    if (hash == 0)
-        return;
     std::uint64_t* slot = slot_of(hash);
     if (*slot != 0)
         return;
-    if (remembered_count == most_keys) {
+    if (appended[region_of(hash)] == most_in_region) {
         overflowed = true;
         return;
     }
     *slot = hash;
-    ++remembered_count;
+    ++appended[region_of(hash)];
 }
 
-void settle_pending()
+void make_tables()
 {
-    for (std::uint64_t& hash : pending) {
-        settle(hash);
-        hash = 0;
+    tabled = true;
+    for (std::uint32_t r = 0; r < regions; ++r) {
+        const std::uint32_t count = appended[r];
+        if (count == 0)
+            continue;
+        std::uint64_t* const region = hashes + std::size_t{r} * region_slots;
+        std::copy(region, region + count, region_copy);
+        std::fill(region, region + count, 0);
+        appended[r] = 0;
+        for (std::uint32_t i = 0; i < count; ++i)
+            set_in_table(region_copy[i]);
     }
 }
 
@@ -66,25 +78,34 @@ void settle_pending()
 
 void forget_deleted_keys()
 {
-    std::fill(std::begin(pending), std::end(pending), 0);
     if (remembered_count > 0)
         std::fill(std::begin(hashes), std::end(hashes), 0);
+    std::fill(std::begin(appended), std::end(appended), 0);
     remembered_count = 0;
+    tabled = false;
     overflowed = false;
 }
 
 void remember_deleted_key(bool under_users, std::string_view path)
 {
     const std::uint64_t hash = name_hash(under_users, path);
-    __builtin_prefetch(&hashes[home_of(hash)], 1);
-    pending_at = (pending_at + 1) % pending_size;
-    settle(pending[pending_at]);
-    pending[pending_at] = hash;
+    ++remembered_count;
+    if (tabled) {
+        set_in_table(hash);
+        return;
+    }
+    std::uint32_t& count = appended[region_of(hash)];
+    if (count == most_in_region) {
+        overflowed = true;
+        return;
+    }
+    hashes[std::size_t{region_of(hash)} * region_slots + count++] = hash;
 }
 
 bool deleted_with_a_key(bool under_users, std::string_view text)
 {
-    settle_pending();
+    if (!tabled)
+        make_tables();
     if (overflowed)
         return true;
     if (remembered_count == 0)
