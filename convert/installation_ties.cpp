@@ -32,28 +32,36 @@ std::uint64_t digits_hash(const char16_t (&digits)[32])
     return units_hash(digits, 32);
 }
 
+// A name of a path. Unlike a string view it is built without being set
+// empty first, so that the 64 of a split are not all cleared for a key's
+// few: keys of the classes come by the million.
+struct Name {
+    const char16_t* units;
+    std::size_t length;
+    operator Units() const { return {units, length}; }
+};
+
 // The path's names, split at its backslashes.
 struct Names {
-    Units name[64];
+    Name name[64];
     std::uint32_t count;
 };
 
 Names split(Units path)
 {
-    // Not zeroed: only the names counted are read, and a key has few.
+    // Not zeroed: only the names counted are read.
     Names result;  // NOLINT(cppcoreguidelines-pro-type-member-init)
     result.count = 0;
     std::size_t start = 0;
-    // One pass over the units: keys of the classes come by the million.
     for (std::size_t at = 0; at < path.size(); ++at) {
         if (path[at] == u'\\') {
-            result.name[result.count++] = Units(path.data() + start, at - start);
+            result.name[result.count++] = {path.data() + start, at - start};
             if (result.count == 64)
                 return result;
             start = at + 1;
         }
     }
-    result.name[result.count++] = Units(path.data() + start, path.size() - start);
+    result.name[result.count++] = {path.data() + start, path.size() - start};
     return result;
 }
 
