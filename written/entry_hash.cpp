@@ -16,17 +16,24 @@ constexpr std::uint64_t prime = (std::uint64_t{1} << 61) - 1;
 constexpr std::uint64_t low31 = (std::uint64_t{1} << 31) - 1;
 std::uint64_t point;
 
+// Below 2^61 + 8, the same modulo the prime: a hash being built is kept
+// so, and reduced fully only when it is finished.
+std::uint64_t fold(std::uint64_t value)
+{
+    return (value & prime) + (value >> 61);
+}
+
 std::uint64_t reduce(std::uint64_t value)
 {
-    value = (value & prime) + (value >> 61);
-    value = (value & prime) + (value >> 61);
+    value = fold(fold(value));
     return value >= prime ? value - prime : value;
 }
 
 // hash * point modulo the prime in 64-bit steps, which 32-bit builds also
 // have: 2^61 is 1 there, so the product's parts above it fold back onto
-// it. With both factors below 2^61 the parts sum to less than 2^63 + 2^32,
-// so that a symbol below 2^61 joins them before the one reduction.
+// it. With the hash below 2^61 + 8 and the point below 2^61, the parts
+// sum to less than 2^63 + 2^32, so that a symbol below 2^61 joins them
+// before the one fold.
 std::uint64_t point_high;
 std::uint64_t point_low;
 
@@ -35,8 +42,8 @@ std::uint64_t feed(std::uint64_t hash, std::uint64_t symbol)
     const std::uint64_t hash_high = hash >> 31;
     const std::uint64_t hash_low = hash & low31;
     const std::uint64_t middle = hash_high * point_low + hash_low * point_high;
-    return reduce((hash_high * point_high << 1) + (middle >> 30) + ((middle & (low31 >> 1)) << 31) +
-                  hash_low * point_low + symbol + 1);
+    return fold((hash_high * point_high << 1) + (middle >> 30) + ((middle & (low31 >> 1)) << 31) +
+                hash_low * point_low + symbol + 1);
 }
 
 // Bytes go in seven at a time, as one symbol below the prime that also
@@ -97,7 +104,7 @@ void feed_value(EntryHash& hash, std::uint64_t value)
 std::uint64_t finished(EntryHash& hash)
 {
     flush(hash);
-    return hash.value;
+    return reduce(hash.value);
 }
 
 void forget_written_entries()
