@@ -95,11 +95,9 @@ bool may_introduce(std::string_view path)
     return false;
 }
 
-void note_key(const ReportLine& line)
+void note_key(const ReportLine& line, const char* key, const RootName* root)
 {
-    const char* key = key_of(line.text);
-    const RootName* root = root_of(key);
-    if (root == nullptr || !line.whole)
+    if (!line.whole)
         return;
     const std::string_view path(key + root->written_in_report.size() + 1,
                                 line.bytes - static_cast<std::size_t>(key - line.text) -
@@ -180,7 +178,9 @@ void survey_report(std::int64_t first_line, ReportBuild build)
     Reading reading = Reading::header;
     ReportLine line;
     while (read_report_line(line)) {
-        const bool key_line = root_of(key_of(line.text)) != nullptr;
+        const char* key = key_of(line.text);
+        const RootName* root = root_of(key);
+        const bool key_line = root != nullptr;
         if (!key_line && !line.empty && line.text[0] != '-') {
             const Reading next = section_of(line.text);
             if (next != Reading::other)
@@ -193,9 +193,9 @@ void survey_report(std::int64_t first_line, ReportBuild build)
         if (key_line && report_encoding == ReportEncoding::ansi && std::strchr(line.text, '?') != nullptr)
             script_in_utf16 = true;
         if (reading == Reading::keys && key_line)
-            note_key(line);
+            note_key(line, key, root);
         else if (reading == Reading::values && key_line && line.whole)
-            note_task_value({key_of(line.text), line.bytes - static_cast<std::size_t>(key_of(line.text) - line.text)});
+            note_task_value({key, line.bytes - static_cast<std::size_t>(key - line.text)});
         else if (reading == Reading::files && !key_line)
             note_path(line);
     }
