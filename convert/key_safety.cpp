@@ -59,9 +59,15 @@ constexpr std::uint32_t bucket_count = 2 * most_groups;
 std::uint8_t buckets[scope_count][bucket_count];  // a group's index + 1; 0 is free
 bool grouped;
 
+// From the name's length and its outer letters, without regard to case:
+// every listed key asks, and the groups are few.
 std::uint32_t bucket_of(std::string_view name)
 {
-    return static_cast<std::uint32_t>(name_hash(false, name) >> 58) % bucket_count;
+    if (name.empty())
+        return 0;
+    const auto folded = [](char c) { return static_cast<std::uint32_t>(static_cast<unsigned char>(c) & 0xDF); };
+    const auto length = static_cast<std::uint32_t>(name.size());
+    return (length * 7 + folded(name.front()) * 3 + folded(name.back())) % bucket_count;
 }
 
 FirstNameGroup* group_of(std::size_t scope, std::string_view key)
