@@ -88,7 +88,7 @@ void forget_deleted_keys()
 
 void remember_deleted_key(bool under_users, std::string_view path)
 {
-    const std::uint64_t hash = name_hash(under_users, path);
+    const std::uint64_t hash = path_hash(under_users, path);
     ++remembered_count;
     if (tabled) {
         set_in_table(hash);
@@ -110,11 +110,7 @@ bool deleted_with_a_key(bool under_users, std::string_view text)
         return true;
     if (remembered_count == 0)
         return false;
-    for (std::size_t at = text.find('\\'); at != std::string_view::npos; at = text.find('\\', at + 1)) {
-        if (*slot_of(name_hash(under_users, text.substr(0, at))) != 0)
-            return true;
-    }
-    return false;
+    return any_parent_hash(under_users, text, [](std::uint64_t hash) { return *slot_of(hash) != 0; });
 }
 
 void note_service_key(std::string_view path)

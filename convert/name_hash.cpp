@@ -58,6 +58,53 @@ std::uint64_t name_hash(bool under_users, std::string_view name)
     return mix(hash, upper_case(rest)) | 1;
 }
 
+namespace {
+
+std::uint64_t path_seed(bool under_users)
+{
+    return under_users ? 0x84222325cbf29ce4 : 0xcbf29ce484222325;
+}
+
+std::uint64_t take_word(std::uint64_t hash, const char* bytes)
+{
+    std::uint64_t word;
+    std::memcpy(&word, bytes, 8);
+    return mix(hash, upper_case(word));
+}
+
+// The length goes in last, so that the words of a path taken so far serve
+// each of its parents.
+std::uint64_t finish_path(std::uint64_t hash, const char* rest, std::size_t rest_length, std::size_t length)
+{
+    std::uint64_t word = 0;
+    std::memcpy(&word, rest, rest_length);
+    return mix(mix(hash, upper_case(word)), length) | 1;
+}
+
+}  // namespace
+
+std::uint64_t path_hash(bool under_users, std::string_view path)
+{
+    std::uint64_t hash = path_seed(under_users);
+    std::size_t taken = 0;
+    for (; taken + 8 <= path.size(); taken += 8)
+        hash = take_word(hash, path.data() + taken);
+    return finish_path(hash, path.data() + taken, path.size() - taken, path.size());
+}
+
+bool any_parent_hash(bool under_users, std::string_view text, bool (*found)(std::uint64_t))
+{
+    std::uint64_t hash = path_seed(under_users);
+    std::size_t taken = 0;
+    for (std::size_t at = text.find('\\'); at != std::string_view::npos; at = text.find('\\', at + 1)) {
+        for (; taken + 8 <= at; taken += 8)
+            hash = take_word(hash, text.data() + taken);
+        if (found(finish_path(hash, text.data() + taken, at - taken, at)))
+            return true;
+    }
+    return false;
+}
+
 // FNV-1a, letters in upper case.
 std::uint64_t units_hash(const char16_t* units, std::uint32_t length)
 {
