@@ -73,11 +73,15 @@ std::uint32_t utf16_to_ansi(const char16_t* text, std::uint32_t length, char* by
     for (; written < length && written < capacity; ++written) {
         const char16_t unit = text[written];
         char byte = '?';
-        if (unit < 0x80 || (unit >= 0xA0 && unit < 0x100))
+        // Only the units outside Latin-1's own are looked up: the table
+        // costs more than the text's plain letters.
+        if (unit < 0x80 || (unit >= 0xA0 && unit < 0x100)) {
             byte = static_cast<char>(unit);
-        for (std::uint32_t high = 0; high < std::size(windows_1252_high); ++high) {
-            if (windows_1252_high[high] == unit)
-                byte = static_cast<char>(0x80 + high);
+        } else {
+            for (std::uint32_t high = 0; high < std::size(windows_1252_high); ++high) {
+                if (windows_1252_high[high] == unit)
+                    byte = static_cast<char>(0x80 + high);
+            }
         }
         bytes[written] = byte;
     }
