@@ -25,7 +25,9 @@ constexpr std::uint32_t region_slots = std::uint32_t{1} << 13;
 constexpr std::uint32_t most_in_region = region_slots / 5 * 4;
 
 std::uint64_t hashes[regions * region_slots];
-std::uint32_t appended[regions];
+// The hashes in each region: packed at its front until the regions are
+// made tables, then spread over it.
+std::uint32_t in_region[regions];
 std::uint64_t region_copy[most_in_region];
 std::uint32_t remembered_count;
 bool tabled;
@@ -45,30 +47,36 @@ std::uint64_t* slot_of(std::uint64_t hash)
     }
 }
 
+// A full region takes no more: from then on every value counts as going
+// with a deleted key.
+bool room_for(std::uint64_t hash)
+{
+    if (in_region[region_of(hash)] < most_in_region)
+        return true;
+    overflowed = true;
+    return false;
+}
+
 void set_in_table(std::uint64_t hash)
 {
     std::uint64_t* slot = slot_of(hash);
-    if (*slot != 0)
+    if (*slot != 0 || !room_for(hash))
         return;
-    if (appended[region_of(hash)] == most_in_region) {
-        overflowed = true;
-        return;
-    }
     *slot = hash;
-    ++appended[region_of(hash)];
+    ++in_region[region_of(hash)];
 }
 
 void make_tables()
 {
     tabled = true;
     for (std::uint32_t r = 0; r < regions; ++r) {
-        const std::uint32_t count = appended[r];
+        const std::uint32_t count = in_region[r];
         if (count == 0)
             continue;
         std::uint64_t* const region = hashes + std::size_t{r} * region_slots;
         std::copy(region, region + count, region_copy);
         std::fill(region, region + count, 0);
-        appended[r] = 0;
+        in_region[r] = 0;
         for (std::uint32_t i = 0; i < count; ++i)
             set_in_table(region_copy[i]);
     }
@@ -80,7 +88,7 @@ void forget_deleted_keys()
 {
     if (remembered_count > 0)
         std::fill(std::begin(hashes), std::end(hashes), 0);
-    std::fill(std::begin(appended), std::end(appended), 0);
+    std::fill(std::begin(in_region), std::end(in_region), 0);
     remembered_count = 0;
     tabled = false;
     overflowed = false;
@@ -88,18 +96,14 @@ void forget_deleted_keys()
 
 void remember_deleted_key(bool under_users, std::string_view path)
 {
-    const std::uint64_t hash = path_hash(under_users, path);
+    const std::uint64_t hash = name_hash(under_users, path);
     ++remembered_count;
     if (tabled) {
         set_in_table(hash);
         return;
     }
-    std::uint32_t& count = appended[region_of(hash)];
-    if (count == most_in_region) {
-        overflowed = true;
-        return;
-    }
-    hashes[std::size_t{region_of(hash)} * region_slots + count++] = hash;
+    if (room_for(hash))
+        hashes[std::size_t{region_of(hash)} * region_slots + in_region[region_of(hash)]++] = hash;
 }
 
 bool deleted_with_a_key(bool under_users, std::string_view text)

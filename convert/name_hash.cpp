@@ -23,6 +23,27 @@ std::uint64_t mix(std::uint64_t hash, std::uint64_t word)
     return hash ^ (hash >> 29);
 }
 
+std::uint64_t take_word(std::uint64_t hash, const char* bytes)
+{
+    std::uint64_t word;
+    std::memcpy(&word, bytes, 8);
+    return mix(hash, upper_case(word));
+}
+
+// The length goes in last, so that the words of a path taken so far serve
+// each of its parents.
+std::uint64_t finish_name(std::uint64_t hash, const char* rest, std::size_t rest_length, std::size_t length)
+{
+    std::uint64_t word = 0;
+    std::memcpy(&word, rest, rest_length);
+    return mix(mix(hash, upper_case(word)), length) | 1;
+}
+
+std::uint64_t seed(bool under_users)
+{
+    return under_users ? 0x84222325cbf29ce4 : 0xcbf29ce484222325;
+}
+
 }  // namespace
 
 bool same_sized_text(std::string_view a, std::string_view b)
@@ -45,61 +66,21 @@ bool same_sized_text(std::string_view a, std::string_view b)
 
 std::uint64_t name_hash(bool under_users, std::string_view name)
 {
-    std::uint64_t hash = mix(under_users ? 0x84222325cbf29ce4 : 0xcbf29ce484222325, name.size());
-    std::size_t at = 0;
-    for (; at + 8 <= name.size(); at += 8) {
-        std::uint64_t word;
-        std::memcpy(&word, name.data() + at, 8);
-        hash = mix(hash, upper_case(word));
-    }
-    std::uint64_t rest = 0;
-    if (at < name.size())
-        std::memcpy(&rest, name.data() + at, name.size() - at);
-    return mix(hash, upper_case(rest)) | 1;
-}
-
-namespace {
-
-std::uint64_t path_seed(bool under_users)
-{
-    return under_users ? 0x84222325cbf29ce4 : 0xcbf29ce484222325;
-}
-
-std::uint64_t take_word(std::uint64_t hash, const char* bytes)
-{
-    std::uint64_t word;
-    std::memcpy(&word, bytes, 8);
-    return mix(hash, upper_case(word));
-}
-
-// The length goes in last, so that the words of a path taken so far serve
-// each of its parents.
-std::uint64_t finish_path(std::uint64_t hash, const char* rest, std::size_t rest_length, std::size_t length)
-{
-    std::uint64_t word = 0;
-    std::memcpy(&word, rest, rest_length);
-    return mix(mix(hash, upper_case(word)), length) | 1;
-}
-
-}  // namespace
-
-std::uint64_t path_hash(bool under_users, std::string_view path)
-{
-    std::uint64_t hash = path_seed(under_users);
+    std::uint64_t hash = seed(under_users);
     std::size_t taken = 0;
-    for (; taken + 8 <= path.size(); taken += 8)
-        hash = take_word(hash, path.data() + taken);
-    return finish_path(hash, path.data() + taken, path.size() - taken, path.size());
+    for (; taken + 8 <= name.size(); taken += 8)
+        hash = take_word(hash, name.data() + taken);
+    return finish_name(hash, name.data() + taken, name.size() - taken, name.size());
 }
 
 bool any_parent_hash(bool under_users, std::string_view text, bool (*found)(std::uint64_t))
 {
-    std::uint64_t hash = path_seed(under_users);
+    std::uint64_t hash = seed(under_users);
     std::size_t taken = 0;
     for (std::size_t at = text.find('\\'); at != std::string_view::npos; at = text.find('\\', at + 1)) {
         for (; taken + 8 <= at; taken += 8)
             hash = take_word(hash, text.data() + taken);
-        if (found(finish_path(hash, text.data() + taken, at - taken, at)))
+        if (found(finish_name(hash, text.data() + taken, at - taken, at)))
             return true;
     }
     return false;

@@ -8,12 +8,9 @@
 // Never zero, so that zero can mark a free slot; `under_users` tells the
 // two roots apart.
 std::uint64_t name_hash(bool under_users, std::string_view name);
-
-// A key path's hash that the path's parents share on the way: a value
-// line is asked about at each of its backslashes, and is read once for all.
-std::uint64_t path_hash(bool under_users, std::string_view path);
-// True once `found` is true for the hash of `text` up to one of its
-// backslashes, as path_hash gives it for that parent.
+// True once `found` is true for name_hash of `text` up to one of its
+// backslashes. The parents share their words on the way: a value line is
+// asked about at each of its backslashes, and is read once for all.
 bool any_parent_hash(bool under_users, std::string_view text, bool (*found)(std::uint64_t));
 
 // The same for a name in UTF-16, such as a file's full path.
